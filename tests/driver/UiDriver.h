@@ -1,0 +1,81 @@
+// Plays the user for the end-to-end tests: finds our programs' windows by title, reads message
+// boxes, types into controls and presses buttons, all from a separate process through ordinary
+// window messages. Every wait is bounded.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace uidriver {
+
+using namespace std::chrono_literals;
+inline constexpr std::chrono::milliseconds kDefaultWait = 20s;
+
+// A visible top-level window whose title is exactly `title` (and whose class is `windowClass`
+// when given); nullptr when none appears in time.
+[[nodiscard]] HWND WaitForWindow(const std::string& title, std::chrono::milliseconds timeout = kDefaultWait,
+                                 const char* windowClass = nullptr);
+// True once the window is gone (destroyed or hidden) within the time.
+[[nodiscard]] bool WaitGone(HWND window, std::chrono::milliseconds timeout = kDefaultWait);
+
+// Text of a window or control, read with WM_GETTEXT (works across processes, also for edits).
+[[nodiscard]] std::string GetText(HWND window);
+[[nodiscard]] bool SetText(HWND control, const std::string& text);
+[[nodiscard]] std::string ClassOf(HWND window);
+
+// Clicks a button of a dialog the way the button itself would report it.
+void PressButton(HWND dialog, int controlId);
+// A key press delivered through the target's message queue (so a key preview sees it).
+void PostKey(HWND target, WPARAM virtualKey);
+
+struct MessageBoxInfo {
+  std::string title;
+  std::string text;
+  std::vector<std::string> buttons;  // "OK", "Yes", "No", "Cancel", ... in control order
+  std::string icon;                  // "stop", "question", "exclamation", "information" or "none"
+};
+
+// Reads a standard message box (dialog class #32770 with the text in control 0xFFFF).
+[[nodiscard]] std::optional<MessageBoxInfo> ReadMessageBox(HWND box);
+// One line for logs and word-for-word comparison: title | text | buttons | icon, with line breaks
+// written as \r\n.
+[[nodiscard]] std::string Describe(const MessageBoxInfo& box);
+// Waits for a message box with this title, reads it, and answers it with the given button id.
+[[nodiscard]] std::optional<MessageBoxInfo> AnswerMessageBox(const std::string& title, int buttonId,
+                                                            std::chrono::milliseconds timeout = kDefaultWait);
+
+// The common Save dialog: puts a name into its file name box and confirms it.
+[[nodiscard]] bool SaveDialogChoose(HWND dialog, const std::string& fileName);
+void SaveDialogCancel(HWND dialog);
+
+// A program started for a scenario; killed when the owner goes out of scope while it still runs.
+class Process {
+ public:
+  Process() = default;
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  Process(Process&& other) noexcept;
+  Process& operator=(Process&& other) noexcept;
+  ~Process();
+
+  // Starts `program` with `arguments` (already quoted as the program expects) in `folder`
+  // (the program's own folder when empty). False when the process could not be created.
+  [[nodiscard]] static std::optional<Process> Start(const std::string& program, const std::string& arguments = {},
+                                                    const std::string& folder = {});
+  // The exit code, or nullopt when the process still runs after the time.
+  [[nodiscard]] std::optional<DWORD> WaitExit(std::chrono::milliseconds timeout = kDefaultWait);
+  [[nodiscard]] DWORD Id() const { return id_; }
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD id_ = 0;
+};
+
+// Top-level visible windows that belong to a process.
+[[nodiscard]] std::vector<HWND> WindowsOf(DWORD processId);
+
+}  // namespace uidriver
