@@ -1,5 +1,6 @@
 # folvarek_add_program(<name> [ADMIN] SOURCES <files...>)
-# A Windows program with the application manifest embedded; ADMIN asks for administrator rights.
+# A Windows program with the application manifest and the product icon (resource 1) embedded;
+# ADMIN asks for administrator rights, CONSOLE makes a console program.
 function(folvarek_add_program name)
   cmake_parse_arguments(ARG "ADMIN;CONSOLE" "" "SOURCES" ${ARGN})
   set(FOLVAREK_PROGRAM ${name})
@@ -9,6 +10,7 @@ function(folvarek_add_program name)
     set(FOLVAREK_EXECUTION_LEVEL asInvoker)
   endif()
   set(FOLVAREK_MANIFEST_FILE ${CMAKE_CURRENT_BINARY_DIR}/${name}.manifest)
+  set(FOLVAREK_ICON_FILE ${FOLVAREK_RESOURCES_DIR}/folvarek.ico)
   configure_file(${FOLVAREK_CMAKE_DIR}/app.manifest.in ${FOLVAREK_MANIFEST_FILE} @ONLY)
   configure_file(${FOLVAREK_CMAKE_DIR}/manifest.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${name}.manifest.rc @ONLY)
   add_executable(${name} ${ARG_SOURCES} ${CMAKE_CURRENT_BINARY_DIR}/${name}.manifest.rc)

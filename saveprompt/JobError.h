@@ -1,0 +1,37 @@
+// A run-time failure of the print job, carrying the failure number and description that the job
+// routine's error handler acts on: 70 and 75 send the user back to the Save dialog, anything else
+// ends the job with the description shown to the user.
+#pragma once
+
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace JobFailure {
+inline constexpr int FileNotFound = 53;
+inline constexpr int PermissionDenied = 70;
+inline constexpr int PathFileAccess = 75;
+inline constexpr int PathNotFound = 76;
+// A failure with no classic number of its own (a tool that wrote nothing, a bad file name).
+inline constexpr int Other = 5;
+}  // namespace JobFailure
+
+class JobError : public std::runtime_error {
+ public:
+  JobError(int number, const std::string& description) : std::runtime_error(description), number_(number) {}
+  [[nodiscard]] int Number() const noexcept { return number_; }
+  [[nodiscard]] std::string Description() const { return what(); }
+  // 70 and 75: the file cannot be written or removed where the user asked; choosing again helps.
+  [[nodiscard]] bool SendsBackToPrompt() const noexcept {
+    return number_ == JobFailure::PermissionDenied || number_ == JobFailure::PathFileAccess;
+  }
+
+ private:
+  int number_;
+};
+
+// The job failure for a failed Win32 file operation (GetLastError's code): access denied, sharing
+// and lock violations and write protection are 70 "Permission denied"; a missing file 53, a
+// missing folder 76; other file-access errors 75 "Path/File access error".
+[[nodiscard]] JobError JobErrorFromWin32(DWORD error);

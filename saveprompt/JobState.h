@@ -1,0 +1,32 @@
+// What the print job knows while it runs, shared by the job routine, the post-processing and the
+// close-down. The three program-wide values are the hand-off with the password window and the
+// settling delay.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The password typed in the password window; empty means no password.
+extern std::string strPassword;
+// True while the password window is open.
+extern bool PassPending;
+// The settling delay after the security pass, in milliseconds.
+extern std::int32_t WaitDelay;
+
+struct JobState {
+  std::string appFolder;    // the folder holding saveprompt.exe, without a trailing backslash
+  std::string saveFolder;   // the default save folder, ending in a backslash when not empty
+  std::string jobPdfPath;   // full path of the job's PDF in the scratch folder
+  std::string baseName;     // the job PDF's name before its last "."
+  std::string extension;    // the job PDF's name after its last "."
+  std::string targetPath;   // the settled target, ending in ".pdf"; empty when none was chosen
+
+  // The settings as read at the start of the job, and what follows from them.
+  std::string AskforPass;
+  std::string AllowCopy;
+  std::string AllowPrint;
+  std::string strPermissions;
+  std::string strArgs;
+
+  [[nodiscard]] std::string ScratchFolder() const { return appFolder + "\\temp"; }
+};

@@ -1,0 +1,39 @@
+#include "Pump.h"
+
+#include <algorithm>
+
+namespace Pump {
+
+void PendingMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+WaitResult WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout, HANDLE handle,
+                   std::chrono::milliseconds poll) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (done()) return WaitResult::Done;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return WaitResult::TimedOut;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+    const DWORD sleep = static_cast<DWORD>(std::min(left, poll).count());
+    const DWORD count = handle != nullptr ? 1 : 0;
+    const DWORD woke = MsgWaitForMultipleObjects(count, handle != nullptr ? &handle : nullptr, FALSE, sleep,
+                                                 QS_ALLINPUT);
+    if (count == 1 && woke == WAIT_OBJECT_0) {
+      PendingMessages();
+      return done() ? WaitResult::Done : WaitResult::Signalled;
+    }
+    PendingMessages();
+  }
+}
+
+}  // namespace Pump
