@@ -1,0 +1,60 @@
+#include "PostProcessRules.h"
+
+#include "SettingText.h"
+
+namespace folvarek {
+
+std::string QuoteArgument(std::string_view value) {
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (const char c : value) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes before a quote are read in pairs, so they are doubled and the quote escaped.
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, '\\');
+  quoted += '"';
+  return quoted;
+}
+
+std::string BuildPdfencArgs(std::string_view appFolder, std::string_view baseName, std::string_view extension,
+                            std::string_view targetPath, std::string_view password, std::string_view permissions) {
+  std::string input(appFolder);
+  input += "\\temp\\";
+  input += baseName;
+  input += '.';
+  input += extension;
+  std::string line = QuoteArgument(input);
+  line += ' ' + QuoteArgument(targetPath);
+  line += ' ' + QuoteArgument(password);
+  line += ' ' + QuoteArgument(password);
+  line += ' ';
+  line += permissions;
+  line += " 128 Creator \"Folvarek\" Producer \"Folvarek\"";
+  return line;
+}
+
+std::string BuildStampingLine(std::string_view systemFolder, std::string_view targetPath) {
+  std::string line(systemFolder);
+  line += "\\temp.pdf background ";
+  line += systemFolder;
+  line += "\\stamp.pdf output ";
+  line += QuoteArgument(targetPath);
+  return line;
+}
+
+std::int32_t WaitDelayFor(std::uint64_t jobPdfSize) {
+  if (jobPdfSize <= 3072) return static_cast<std::int32_t>(jobPdfSize);
+  return RoundHalfEven(static_cast<double>(jobPdfSize) / 2000.0);
+}
+
+bool NeedsSecurityPass(std::string_view allowCopy, std::string_view allowPrint, std::string_view askForPass) {
+  return ReadNumber(allowCopy) != 0.0 || ReadNumber(allowPrint) != 0.0 || ReadNumber(askForPass) != 0.0;
+}
+
+}  // namespace folvarek
