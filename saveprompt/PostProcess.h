@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -15,4 +16,12 @@ struct JobLabels {
   std::function<void(const std::string&)> setFile;  // Label5: the target path
 };
 
-void RunPostProcessing(JobState& job, HWND jobWindow, const JobLabels& labels);
+// How long a tool may run without its output changing before the job gives up on it.
+inline constexpr std::chrono::milliseconds kToolStallLimit = std::chrono::seconds(60);
+
+// job.targetPath is settled (not empty). A tool that cannot be started, fails, ends without writing
+// or stalls for `stallLimit` ends the job (JobFailure::Other, naming the tool and the file); when
+// the stamp pass fails, the unstamped result is put back at the target first. File operations on
+// the target throw JobErrorFromWin32's failures, so 70 and 75 send the user back to the prompt.
+void RunPostProcessing(JobState& job, HWND jobWindow, const JobLabels& labels,
+                       std::chrono::milliseconds stallLimit = kToolStallLimit);

@@ -1,0 +1,108 @@
+#include "CloseDown.h"
+
+#include <shellapi.h>
+
+#include <chrono>
+
+#include "FileInfo.h"
+#include "ModOnTOp.h"
+#include "Pump.h"
+#include "Viewer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A scratch folder that something still holds is tried again for this long, between short pauses.
+constexpr auto kScratchRetry = 2s;
+constexpr auto kScratchRetryPause = 50ms;
+// The stamp tool may only just have ended when the close-down reaches its copy.
+constexpr auto kToolCopyPause = 50ms;
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Deletes the folder with what is in it, without forcing: read-only files stay, and with them the
+// folders that hold them. A link inside is removed as a link; what it points to is not touched.
+void DeleteTree(const std::string& folder) {
+  WIN32_FIND_DATAA entry;
+  const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = entry.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "\\" + name;
+      const DWORD attributes = entry.dwFileAttributes;
+      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        DeleteTree(path);
+      } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveDirectoryA(path.c_str());
+      } else if (!(attributes & FILE_ATTRIBUTE_READONLY)) {
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+// What a plain directory listing finds: a file that is neither hidden, nor a system file, nor a folder.
+bool ListedAsNormalFile(const std::string& path) {
+  WIN32_FIND_DATAA entry;
+  const HANDLE find = FindFirstFileA(path.c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  FindClose(find);
+  return !(entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY));
+}
+
+}  // namespace
+
+void CloseDown(const std::string& appFolder) {
+  // Runs while the job window is destroyed: nothing may escape, and a failed step is skipped.
+  try {
+    Pump::PendingMessages();
+    const std::string scratch = appFolder + "\\temp";
+    (void)Pump::WaitFor(
+        [&] {
+          if (!IsFolder(scratch)) return true;
+          DeleteTree(scratch);
+          Pump::PendingMessages();
+          return !IsFolder(scratch);
+        },
+        kScratchRetry, nullptr, kScratchRetryPause);
+
+    const std::string system = GetSystemDir();
+    if (!system.empty()) {
+      const std::string tool = system + "\\Kestrix.exe";
+      if (ListedAsNormalFile(tool)) {
+        (void)Pump::WaitFor([] { return false; }, kToolCopyPause);
+        DeleteFileA(tool.c_str());
+      }
+      for (const char* name : {"\\temp.pdf", "\\stamp.pdf"}) {
+        if (ListedAsNormalFile(system + name)) DeleteFileA((system + name).c_str());
+      }
+    }
+    Pump::PendingMessages();
+  } catch (...) {
+  }
+}
+
+void OpenAction(HWND jobWindow, const std::string& path) {
+  // Runs from the picture button's click: any failure ends the action without a word.
+  try {
+    SetOnTop(jobWindow, false);
+    if (!IsFile(path)) {
+      MessageBoxA(jobWindow, "Could not open file due to this error \r\nFile does not exit on temp path",
+                  "Folvarek  [Options]", MB_OK);
+      SendMessageA(jobWindow, WM_CLOSE, 0, 0);
+      return;
+    }
+    // Owner 1 and "0" as parameters and folder are what this action has always passed.
+    const auto opened = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(reinterpret_cast<HWND>(1), "open", path.c_str(), "0", "0", SW_SHOWNORMAL));
+    if (opened <= 32) OfferReaderDownload(jobWindow, "Folvarek  [Options]");
+  } catch (...) {
+  }
+}

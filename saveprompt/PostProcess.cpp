@@ -1,0 +1,186 @@
+#include "PostProcess.h"
+
+#include <shellapi.h>
+
+#include <optional>
+#include <string>
+
+#include "FileInfo.h"
+#include "JobError.h"
+#include "ModOnTOp.h"
+#include "ModReg.h"
+#include "OutsideCommand.h"
+#include "PostProcessRules.h"
+#include "Pump.h"
+#include "SettingText.h"
+#include "Viewer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using std::chrono::milliseconds;
+
+// How often a running tool's output is looked at for progress; the tool's end wakes the wait at once.
+constexpr milliseconds kProgressPoll = 100ms;
+// How often a file is looked at when nothing but the file tells that a tool is done.
+constexpr milliseconds kFilePoll = 10ms;
+// How long a stalled tool that was told to end is given to let go of its files.
+constexpr milliseconds kEndStalledTool = 5s;
+
+std::string FileName(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
+
+std::string LastErrorText() { return JobErrorFromWin32(GetLastError()).Description(); }
+
+// The job's PDF may still be filling when the job starts; returns its size once it holds something.
+std::uint64_t AwaitJobPdf(const std::string& path, milliseconds stallLimit) {
+  std::uint64_t size = 0;
+  const auto filled = Pump::WaitFor(
+      [&] {
+        const auto now = FileSize(path);
+        if (!now) throw JobErrorFromWin32(GetLastError());
+        size = *now;
+        return size > 0;
+      },
+      stallLimit);
+  if (filled != Pump::WaitResult::Done) throw JobError(JobFailure::Other, "The print job did not write " + path);
+  return size;
+}
+
+// Why a started tool did not deliver `output`; nothing when it did. With the tool's process at hand
+// the job waits for it to end (its output complete), for as long as the output keeps changing.
+// Without one, the output must appear and fill, and then gets WaitDelay to settle.
+std::optional<std::string> AwaitTool(const std::string& tool, const OutsideStart& start, const std::string& output,
+                                     milliseconds stallLimit) {
+  if (!start.Started()) return tool + " could not be started to write " + output;
+  const std::string notWritten = tool + " did not write " + output;
+  std::optional<std::uint64_t> seen = FileSize(output);
+  const auto progressed = [&] {
+    const auto now = FileSize(output);
+    const bool changed = now != seen;
+    seen = now;
+    return changed;
+  };
+
+  const HANDLE process = start.process.get();
+  if (process == nullptr) {
+    while (seen.value_or(0) == 0) {
+      if (Pump::WaitFor(progressed, stallLimit, nullptr, kFilePoll) == Pump::WaitResult::TimedOut) return notWritten;
+    }
+    (void)Pump::WaitFor([] { return false; }, milliseconds(WaitDelay));
+    return std::nullopt;
+  }
+
+  for (;;) {
+    const auto result = Pump::WaitFor(progressed, stallLimit, process, kProgressPoll);
+    if (result == Pump::WaitResult::Signalled) break;
+    if (result == Pump::WaitResult::TimedOut) {
+      // A stalled tool would keep the job's files open past the close-down.
+      TerminateProcess(process, 1);
+      (void)Pump::WaitFor([] { return false; }, kEndStalledTool, process);
+      return notWritten;
+    }
+  }
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process, &exitCode);
+  if (exitCode != 0) return tool + " failed with exit code " + std::to_string(exitCode) + " writing " + output;
+  if (FileSize(output).value_or(0) == 0) return notWritten;
+  return std::nullopt;
+}
+
+// No security option: the job's PDF takes the target's name and is copied into the target's folder.
+void CopyDirectly(JobState& job) {
+  const std::string name = FileName(job.targetPath);
+  const std::string renamed = job.ScratchFolder() + "\\" + name;
+  if (renamed != job.jobPdfPath && !MoveFileA(job.jobPdfPath.c_str(), renamed.c_str())) {
+    throw JobErrorFromWin32(GetLastError());
+  }
+  // When the copy fails and the user is asked again, the next attempt starts from the renamed file.
+  job.jobPdfPath = renamed;
+  const auto dot = name.find_last_of('.');
+  job.baseName = name.substr(0, dot);
+  job.extension = name.substr(dot + 1);
+  if (!CopyFileA(renamed.c_str(), job.targetPath.c_str(), FALSE)) throw JobErrorFromWin32(GetLastError());
+}
+
+void SecurityPass(JobState& job, milliseconds stallLimit) {
+  job.strArgs = folvarek::BuildPdfencArgs(job.appFolder, job.baseName, job.extension, job.targetPath, strPassword,
+                                          job.strPermissions);
+  WaitDelay = folvarek::WaitDelayFor(AwaitJobPdf(job.jobPdfPath, stallLimit));
+  if (!folvarek::NeedsSecurityPass(job.AllowCopy, job.AllowPrint, job.AskforPass)) {
+    CopyDirectly(job);
+    return;
+  }
+  OutsideCommand command;
+  command.file = "pdfenc";
+  command.parameters = job.strArgs;
+  const OutsideStart pdfenc = StartOutsideCommand(job.appFolder, command);
+  if (const auto failure = AwaitTool("pdfenc", pdfenc, job.targetPath, stallLimit)) {
+    throw JobError(JobFailure::Other, *failure);
+  }
+}
+
+JobError StampNotApplied(const std::string& reason, const std::string& target) {
+  return JobError(JobFailure::Other, reason + ". The stamp could not be applied; " + target + " is saved without it.");
+}
+
+// Puts the installed file in place under its working name, unless a file of that name is there.
+void Stage(const std::string& installed, const std::string& staged, const std::string& target) {
+  if (IsFile(staged) || CopyFileA(installed.c_str(), staged.c_str(), FALSE)) return;
+  throw StampNotApplied(FileName(installed) + " could not be copied to " + staged + " (" + LastErrorText() + ")", target);
+}
+
+// The stamp tool reads the result so far as temp.pdf and writes the target anew. temp.pdf is kept
+// until the tool has succeeded; when it has not, it goes back to the target, so the user keeps the
+// unstamped file.
+void StampPass(const JobState& job, milliseconds stallLimit) {
+  const std::string& target = job.targetPath;
+  const std::string system = GetSystemDir();
+  if (system.empty()) throw StampNotApplied("The system folder is not known", target);
+  const std::string held = system + "\\temp.pdf";
+  if (IsFile(held) && !DeleteFileA(held.c_str())) {
+    throw StampNotApplied(held + " could not be removed (" + LastErrorText() + ")", target);
+  }
+  Stage(system + "\\Kestrix.dll", system + "\\stamp.pdf", target);
+  Stage(system + "\\Kestrix.tlb", system + "\\Kestrix.exe", target);
+
+  // Moving rather than copying costs nothing whatever the size (on one volume), and the target is
+  // gone before the tool starts, as the tool has always found it.
+  if (!MoveFileExA(target.c_str(), held.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+    throw JobErrorFromWin32(GetLastError());
+  }
+  // Across volumes a move leaves the source behind when it cannot delete it.
+  if (IsFile(target) && !DeleteFileA(target.c_str())) throw JobErrorFromWin32(GetLastError());
+  Pump::PendingMessages();
+
+  OutsideCommand command;
+  command.file = system + "\\Kestrix";
+  command.parameters = folvarek::BuildStampingLine(system, target);
+  command.folder = job.appFolder;
+  // The stamp tool must open a password-protected result; the password never goes on a command line.
+  command.environmentName = "FOLVAREK_PDF_PASSWORD";
+  command.environmentValue = strPassword;
+  const OutsideStart stamp = StartOutsideCommand(job.appFolder, command);
+  const auto failure = AwaitTool("Kestrix.exe", stamp, target, stallLimit);
+  if (!failure) return;
+  if (!MoveFileExA(held.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+    throw JobError(JobFailure::Other, *failure + ". The stamp could not be applied, and " + target +
+                                          " could not be put back (" + LastErrorText() + ")");
+  }
+  throw StampNotApplied(*failure, target);
+}
+
+void View(const JobState& job, HWND jobWindow) {
+  const auto opened = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(jobWindow, "open", job.targetPath.c_str(), "", job.appFolder.c_str(), SW_SHOWNORMAL));
+  if (opened <= 32) OfferReaderDownload(jobWindow, "Folvarek Options");
+}
+
+}  // namespace
+
+void RunPostProcessing(JobState& job, HWND jobWindow, const JobLabels& labels, milliseconds stallLimit) {
+  SecurityPass(job, stallLimit);
+  labels.setPath(folvarek::TrimBlanks(job.saveFolder).empty() ? job.ScratchFolder() : job.saveFolder);
+  labels.setFile(job.targetPath);
+  StampPass(job, stallLimit);
+  if (folvarek::ReadNumber(ModReg::GetViewPDFOpt()) > 0) View(job, jobWindow);
+}

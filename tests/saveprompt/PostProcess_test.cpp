@@ -1,0 +1,566 @@
+// The post-processing, the close-down and the Open action against the test prefix's real file
+// system, shell and registry, with the tool double standing in for pdfenc, the stamp tool, a PDF
+// viewer and a web browser. Message boxes appear on the test's own thread; a second thread plays
+// the user through the UI driver.
+#include <windows.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "CloseDown.h"
+#include "JobError.h"
+#include "JobState.h"
+#include "ModOnTOp.h"
+#include "ModReg.h"
+#include "OutsideCommand.h"
+#include "PostProcess.h"
+#include "UiDriver.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const std::string kRoot = R"(C:\folvarek-postprocess)";
+const std::string kJobPdf = "%PDF-job\n";
+const std::string kStamp = "%PDF-stamp\n";
+const std::string kSecured = kJobPdf + "\n%pdfenc\n";
+const std::string kMessage5 =
+    "Unable to open the pdf files because Adobe Acrobat reader is not installed on your system\\r\\n"
+    "Do You want to download Adobe Acrobat reader";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+// Removes what it can of a folder tree: a file that something still holds stays, with its folders.
+void RemoveTree(const std::string& folder) {
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(folder, ignored)) {
+    if (entry.is_directory(ignored)) RemoveTree(entry.path().string());
+    else fs::remove(entry.path(), ignored);
+  }
+  fs::remove(folder, ignored);
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string SelfFolder() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const std::string self = path;
+  return self.substr(0, self.find_last_of('\\'));
+}
+
+std::string DoublePath() { return SelfFolder() + "\\tool_double.exe"; }
+
+bool ProcessRuns(const std::string& exeName) {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry)) {
+    found = _stricmp(entry.szExeFile, exeName.c_str()) == 0;
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+// A default value under HKEY_CLASSES_ROOT, set for one test and put back afterwards.
+class ClassesValue {
+ public:
+  ClassesValue(std::string key) : key_(std::move(key)) {
+    char data[1024] = {};
+    LONG size = sizeof data;
+    if (RegQueryValueA(HKEY_CLASSES_ROOT, key_.c_str(), data, &size) == ERROR_SUCCESS) saved_ = data;
+  }
+  ClassesValue(const ClassesValue&) = delete;
+  ClassesValue& operator=(const ClassesValue&) = delete;
+  ~ClassesValue() {
+    if (saved_) Set(*saved_);
+    else RegDeleteTreeA(HKEY_CLASSES_ROOT, key_.c_str());
+  }
+  void Set(const std::string& value) const {
+    ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, key_.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size())),
+              ERROR_SUCCESS);
+  }
+
+ private:
+  std::string key_;
+  std::optional<std::string> saved_;
+};
+
+// Answers the next message box with this title from another thread; its description comes back.
+std::future<std::string> AnswerLater(const std::string& title, int button) {
+  return std::async(std::launch::async, [title, button] {
+    const auto box = uidriver::AnswerMessageBox(title, button, 20s);
+    return box ? uidriver::Describe(*box) : std::string("<no message box>");
+  });
+}
+
+class PostProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RemoveTree(kRoot);
+    fs::create_directories(scratch_);
+    fs::create_directories(out_);
+    fs::create_directories(doubles_);
+    SetEnvironmentVariableA("FOLVAREK_DOUBLES", doubles_.c_str());
+    ASSERT_TRUE(CopyFileA(DoublePath().c_str(), (app_ + "\\pdfenc.exe").c_str(), FALSE));
+    for (const char* staged : {"\\Kestrix.exe", "\\temp.pdf", "\\stamp.pdf"}) {
+      SetFileAttributesA((system_ + staged).c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA((system_ + staged).c_str());
+    }
+    ASSERT_TRUE(CopyFileA(DoublePath().c_str(), (system_ + "\\Kestrix.tlb").c_str(), FALSE));
+    WriteFile(system_ + "\\Kestrix.dll", kStamp);
+    WriteFile(scratch_ + "\\job.pdf", kJobPdf);
+
+    job_.appFolder = app_;
+    job_.saveFolder = out_ + "\\";
+    job_.jobPdfPath = scratch_ + "\\job.pdf";
+    job_.baseName = "job";
+    job_.extension = "pdf";
+    job_.targetPath = target_;
+    job_.AskforPass = "0";
+    job_.AllowCopy = "0";
+    job_.AllowPrint = "0";
+    job_.strPermissions = "10100000";
+    strPassword.clear();
+    ASSERT_TRUE(ModReg::SetViewPDFOpt("0"));
+  }
+
+  void TearDown() override {
+    CloseDown(app_);
+    for (const char* installed : {"\\Kestrix.tlb", "\\Kestrix.dll", "\\temp.pdf"}) {
+      SetFileAttributesA((system_ + installed).c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA((system_ + installed).c_str());
+    }
+    RemoveTree(kRoot);
+  }
+
+  void Control(const std::string& tool, const std::string& lines) { WriteFile(doubles_ + "\\" + tool + ".control", lines); }
+  std::string Record(const std::string& tool) { return ReadFile(doubles_ + "\\" + tool + ".record"); }
+  bool Ran(const std::string& tool) { return Exists(doubles_ + "\\" + tool + ".record"); }
+
+  // Runs the post-processing; the failure it ended with, if any.
+  std::optional<JobError> Run(std::chrono::milliseconds stallLimit = kToolStallLimit) {
+    const JobLabels labels{[this](const std::string& text) { lblPath_ = text; },
+                           [this](const std::string& text) { Label5_ = text; }};
+    try {
+      RunPostProcessing(job_, nullptr, labels, stallLimit);
+    } catch (const JobError& failure) {
+      return failure;
+    }
+    return std::nullopt;
+  }
+
+  void SecureWithPdfenc() {
+    job_.AllowPrint = "1";
+    job_.strPermissions = "00100000";
+  }
+
+  const std::string system_ = GetSystemDir();
+  const std::string app_ = kRoot + "\\app";
+  const std::string scratch_ = app_ + "\\temp";
+  const std::string out_ = kRoot + "\\Out Folder";
+  const std::string doubles_ = kRoot + "\\doubles";
+  const std::string target_ = out_ + "\\report.pdf";
+  JobState job_;
+  std::string lblPath_;
+  std::string Label5_;
+};
+
+TEST_F(PostProcessTest, WithNoSecurityOptionTheJobPdfIsCopiedAndStampedAndTheCloseDownClearsUp) {
+  ASSERT_FALSE(Run());
+  EXPECT_FALSE(Ran("pdfenc"));
+  EXPECT_EQ(ReadFile(target_), kJobPdf + "\n%Kestrix on %PDF-stamp\n");
+  // The job's PDF took the target's name on its way.
+  EXPECT_FALSE(Exists(scratch_ + "\\job.pdf"));
+  EXPECT_EQ(ReadFile(scratch_ + "\\report.pdf"), kJobPdf);
+  EXPECT_EQ(lblPath_, out_ + "\\");
+  EXPECT_EQ(Label5_, target_);
+  EXPECT_EQ(WaitDelay, static_cast<std::int32_t>(kJobPdf.size()));
+
+  const std::string stampingLine = system_ + "\\temp.pdf background " + system_ + "\\stamp.pdf output \"" + target_ + "\"";
+  const std::string record = Record("Kestrix");
+  EXPECT_NE(record.find(" " + stampingLine + "\n"), std::string::npos) << record;
+  EXPECT_NE(record.find("cwd=" + app_ + "\n"), std::string::npos) << record;
+  EXPECT_NE(record.find("password-unset\n"), std::string::npos) << record;
+  EXPECT_EQ(ReadFile(system_ + "\\temp.pdf"), kJobPdf);  // kept until the close-down
+
+  CloseDown(app_);
+  EXPECT_FALSE(Exists(scratch_));
+  for (const char* staged : {"\\Kestrix.exe", "\\temp.pdf", "\\stamp.pdf"}) EXPECT_FALSE(Exists(system_ + staged)) << staged;
+  EXPECT_TRUE(Exists(system_ + "\\Kestrix.tlb"));
+  EXPECT_TRUE(Exists(system_ + "\\Kestrix.dll"));
+  EXPECT_EQ(ReadFile(target_), kJobPdf + "\n%Kestrix on %PDF-stamp\n");
+}
+
+TEST_F(PostProcessTest, ACancelledPasswordPromptStillRunsPdfencWithTwoEmptyPasswords) {
+  job_.AskforPass = "1";
+  job_.saveFolder = "  ";  // a blank save folder: the label shows the scratch folder instead
+  ASSERT_FALSE(Run());
+  const std::string expected = "\"" + scratch_ + "\\job.pdf\" \"" + target_ +
+                               "\" \"\" \"\" 10100000 128 Creator \"Folvarek\" Producer \"Folvarek\"";
+  EXPECT_EQ(job_.strArgs, expected);
+  const std::string record = Record("pdfenc");
+  EXPECT_NE(record.find(" " + expected + "\n"), std::string::npos) << record;
+  EXPECT_NE(record.find("arg3=\narg4=\narg5=10100000\narg6=128\n"), std::string::npos) << record;
+  EXPECT_NE(record.find("password-unset\n"), std::string::npos) << record;
+  EXPECT_EQ(ReadFile(target_), kSecured + "\n%Kestrix on %PDF-stamp\n");
+  EXPECT_EQ(lblPath_, scratch_);
+}
+
+TEST_F(PostProcessTest, APasswordWithQuotesAndATrailingBackslashReachesBothToolsIntact) {
+  SecureWithPdfenc();
+  strPassword = "a \"quoted\" \xd0\xbf\xd0\xb0\xd1\x80\xd0\xbe\xd0\xbb\xd1\x8c\\";
+  ASSERT_FALSE(Run());
+  const std::string pdfenc = Record("pdfenc");
+  EXPECT_NE(pdfenc.find("arg3=" + strPassword + "\narg4=" + strPassword + "\narg5=00100000\n"), std::string::npos) << pdfenc;
+  EXPECT_NE(pdfenc.find("password-unset\n"), std::string::npos) << pdfenc;
+  // The stamp tool gets the password through its environment alone, never on its command line.
+  const std::string stamp = Record("Kestrix");
+  EXPECT_NE(stamp.find("password=" + strPassword + "\n"), std::string::npos) << stamp;
+  const std::string stampLine = stamp.substr(0, stamp.find('\n'));
+  EXPECT_EQ(stampLine.find("quoted"), std::string::npos) << stampLine;
+  EXPECT_EQ(GetEnvironmentVariableA("FOLVAREK_PDF_PASSWORD", nullptr, 0), 0u);
+  EXPECT_EQ(ReadFile(target_), kSecured + "\n%Kestrix on %PDF-stamp\n");
+}
+
+TEST_F(PostProcessTest, ToolsThatWriteSlowlyAreWaitedForAsLongAsTheirOutputGrows) {
+  SecureWithPdfenc();
+  // Each tool writes for longer than the limit, but never pauses that long.
+  Control("pdfenc", "mode=slow\nchunks=5\nchunk_ms=400\n");
+  Control("Kestrix", "mode=slow\nchunks=5\nchunk_ms=400\n");
+  ASSERT_FALSE(Run(1500ms));
+  EXPECT_EQ(ReadFile(target_), kSecured + "\n%Kestrix on %PDF-stamp\n");
+}
+
+TEST_F(PostProcessTest, APdfencThatDoesNotDeliverEndsTheJobNamingToolAndFile) {
+  SecureWithPdfenc();
+  const struct {
+    const char* control;
+    std::string description;
+  } cases[] = {
+      {"mode=never", "pdfenc did not write " + target_},
+      {"mode=empty", "pdfenc did not write " + target_},
+      {"mode=fail\nexit=3", "pdfenc failed with exit code 3 writing " + target_},
+      {"mode=hang", "pdfenc did not write " + target_},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.control);
+    Control("pdfenc", c.control);
+    const auto failure = Run(1s);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->Number(), JobFailure::Other);
+    EXPECT_EQ(failure->Description(), c.description);
+    EXPECT_FALSE(Ran("Kestrix"));
+    EXPECT_FALSE(ProcessRuns("pdfenc.exe"));  // a stalled tool is ended, not left behind
+    DeleteFileA(target_.c_str());
+  }
+  DeleteFileA((app_ + "\\pdfenc.exe").c_str());
+  const auto missing = Run(1s);
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->Description(), "pdfenc could not be started to write " + target_);
+  EXPECT_FALSE(Exists(target_));
+}
+
+// Under Wine a Linux program can stand in for pdfenc; the shell then hands back no process.
+TEST_F(PostProcessTest, WithoutAProcessToWatchTheJobGoesByTheFileAlone) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  const auto unixName = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (unixName == nullptr) GTEST_SKIP() << "needs Wine";
+  SecureWithPdfenc();
+  // Wine keeps the started file open until the test ends, so it goes into a folder of its own.
+  job_.appFolder = kRoot + "\\unix-app";
+  fs::create_directories(job_.appFolder);
+  ASSERT_TRUE(CopyFileA((SelfFolder() + "\\unix_tool.sh").c_str(), (job_.appFolder + "\\pdfenc.exe").c_str(), FALSE));
+  const std::wstring wideTarget(target_.begin(), target_.end());
+  char* unixTarget = unixName(wideTarget.c_str());
+  ASSERT_NE(unixTarget, nullptr);
+  SetEnvironmentVariableA("FOLVAREK_UNIX_OUT", unixTarget);
+  HeapFree(GetProcessHeap(), 0, unixTarget);
+    ASSERT_FALSE(Run());
+    EXPECT_EQ(ReadFile(target_), "%PDF-unix\n\n%Kestrix on %PDF-stamp\n");
+
+  DeleteFileA(target_.c_str());
+  SetEnvironmentVariableA("FOLVAREK_UNIX_OUT", "");
+    const auto failure = Run(1s);
+    SetEnvironmentVariableA("FOLVAREK_UNIX_OUT", nullptr);
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->Description(), "pdfenc did not write " + target_);
+}
+
+TEST_F(PostProcessTest, AJobPdfThatStaysEmptyEndsTheJobInTime) {
+  WriteFile(job_.jobPdfPath, "");
+  const auto failure = Run(500ms);
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->Description(), "The print job did not write " + job_.jobPdfPath);
+  EXPECT_FALSE(Ran("Kestrix"));
+}
+
+TEST_F(PostProcessTest, WhenTheStampCannotBeAppliedTheSecuredFileIsPutBackAtTheTarget) {
+  SecureWithPdfenc();
+  const std::string keeps = ". The stamp could not be applied; " + target_ + " is saved without it.";
+  const struct {
+    const char* control;
+    std::string description;
+  } cases[] = {
+      {"mode=fail", "Kestrix.exe failed with exit code 3 writing " + target_ + keeps},
+      {"mode=never", "Kestrix.exe did not write " + target_ + keeps},
+      {"mode=empty", "Kestrix.exe did not write " + target_ + keeps},
+      {"mode=hang", "Kestrix.exe did not write " + target_ + keeps},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.control);
+    Control("Kestrix", c.control);
+    const auto failure = Run(1s);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->Number(), JobFailure::Other);
+    EXPECT_EQ(failure->Description(), c.description);
+    EXPECT_EQ(ReadFile(target_), kSecured);
+    EXPECT_FALSE(ProcessRuns("Kestrix.exe"));
+    DeleteFileA(target_.c_str());
+  }
+  // No stamp tool installed, none staged.
+  DeleteFileA((system_ + "\\Kestrix.exe").c_str());
+  DeleteFileA((system_ + "\\Kestrix.tlb").c_str());
+  const auto missing = Run(1s);
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->Description(), "Kestrix.tlb could not be copied to " + system_ + "\\Kestrix.exe (File not found)" + keeps);
+  EXPECT_EQ(ReadFile(target_), kSecured);
+}
+
+TEST_F(PostProcessTest, AStampAndAToolAlreadyStagedAreUsedUnchanged) {
+  DeleteFileA((system_ + "\\Kestrix.tlb").c_str());
+  DeleteFileA((system_ + "\\Kestrix.dll").c_str());
+  ASSERT_TRUE(CopyFileA(DoublePath().c_str(), (system_ + "\\Kestrix.exe").c_str(), FALSE));
+  WriteFile(system_ + "\\stamp.pdf", "%PDF-own-stamp\n");
+  ASSERT_FALSE(Run());
+  EXPECT_EQ(ReadFile(target_), kJobPdf + "\n%Kestrix on %PDF-own-stamp\n");
+  EXPECT_EQ(ReadFile(system_ + "\\stamp.pdf"), "%PDF-own-stamp\n");
+}
+
+TEST_F(PostProcessTest, ATargetLockedByAnotherProgramSendsTheUserBackToThePrompt) {
+  // The direct copy meets a locked file of the target's name.
+  WriteFile(target_, "held by another program");
+  HANDLE lock = CreateFileA(target_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  auto failure = Run();
+  CloseHandle(lock);
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->Number(), JobFailure::PermissionDenied);
+  EXPECT_TRUE(failure->SendsBackToPrompt());
+  EXPECT_EQ(ReadFile(target_), "held by another program");
+
+  // The user picks another name; the job goes on from the renamed job PDF.
+  job_.targetPath = out_ + "\\second.pdf";
+  ASSERT_FALSE(Run());
+  EXPECT_EQ(ReadFile(job_.targetPath), kJobPdf + "\n%Kestrix on %PDF-stamp\n");
+
+  // pdfenc's result is locked before the stamp pass can take it.
+  SecureWithPdfenc();
+  job_.targetPath = out_ + "\\third.pdf";
+  Control("pdfenc", "linger_ms=3000");
+  auto locker = std::async(std::launch::async, [this] {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (Record("pdfenc").find("written\n") != std::string::npos) {
+        const HANDLE handle = CreateFileA(job_.targetPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) return handle;
+      }
+      Sleep(20);
+    }
+    return INVALID_HANDLE_VALUE;
+  });
+  failure = Run();
+  const HANDLE held = locker.get();
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  CloseHandle(held);
+  ASSERT_TRUE(failure);
+  EXPECT_TRUE(failure->SendsBackToPrompt()) << failure->Number();
+  EXPECT_EQ(ReadFile(job_.targetPath), kSecured);
+}
+
+class ViewingTest : public PostProcessTest {
+ protected:
+  void SetUp() override {
+    PostProcessTest::SetUp();
+    ASSERT_TRUE(ModReg::SetViewPDFOpt("1"));
+    Control("viewer", "mode=never");
+    Control("browser", "mode=never");
+    ASSERT_TRUE(CopyFileA(DoublePath().c_str(), (doubles_ + "\\viewer.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(DoublePath().c_str(), (doubles_ + "\\browser.exe").c_str(), FALSE));
+    // The prefix's own handlers would start a browser on the host.
+    browser_.Set("\"" + doubles_ + "\\browser.exe\" \"%1\"");
+  }
+  void RegisterViewer() {
+    pdf_.Set("FolvarekTest.Viewer");
+    viewer_.Set("\"" + doubles_ + "\\viewer.exe\" \"%1\"");
+  }
+  void RegisterNoViewer() { pdf_.Set("FolvarekTest.NoViewer"); }
+  void TearDown() override {
+    PostProcessTest::TearDown();
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "FolvarekTest.Viewer");
+  }
+  // Tools started for viewing are not waited for: their record shows up a moment later.
+  std::string AwaitRecord(const std::string& tool) {
+    for (int i = 0; i < 500 && Record(tool).find("cwd=") == std::string::npos; ++i) Sleep(20);
+    return Record(tool);
+  }
+
+  ClassesValue pdf_{".pdf"};
+  ClassesValue viewer_{"FolvarekTest.Viewer\\shell\\open\\command"};
+  ClassesValue browser_{"https\\shell\\open\\command"};
+};
+
+TEST_F(ViewingTest, TheFinishedFileOpensInTheRegisteredViewerOnlyWhenTheSettingAsks) {
+  RegisterViewer();
+  ASSERT_TRUE(ModReg::SetViewPDFOpt("0"));
+  ASSERT_FALSE(Run());
+  Sleep(500);
+  EXPECT_FALSE(Ran("viewer"));
+
+  ASSERT_TRUE(ModReg::SetViewPDFOpt("1.0"));
+  DeleteFileA(target_.c_str());
+  ASSERT_FALSE(Run());
+  EXPECT_NE(AwaitRecord("viewer").find("arg1=" + target_ + "\n"), std::string::npos) << Record("viewer");
+}
+
+TEST_F(ViewingTest, WithoutAViewerTheReaderIsOfferedAndEitherAnswerKeepsTheFile) {
+  RegisterNoViewer();
+  auto answer = AnswerLater("Folvarek Options", IDNO);
+  ASSERT_FALSE(Run());
+  EXPECT_EQ(answer.get(), "Folvarek Options | " + kMessage5 + " | Yes,No | none");
+  EXPECT_EQ(ReadFile(target_), kJobPdf + "\n%Kestrix on %PDF-stamp\n");
+  Sleep(500);
+  EXPECT_FALSE(Ran("browser"));
+
+  DeleteFileA(target_.c_str());
+  answer = AnswerLater("Folvarek Options", IDYES);
+  ASSERT_FALSE(Run());
+  EXPECT_EQ(answer.get(), "Folvarek Options | " + kMessage5 + " | Yes,No | none");
+  EXPECT_NE(AwaitRecord("browser").find("arg1=https://get.adobe.com/reader/\n"), std::string::npos) << Record("browser");
+  EXPECT_TRUE(Exists(target_));
+}
+
+// The job window stands in as a plain window that notes being asked to close.
+LRESULT CALLBACK JobWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    SetPropA(window, "closed", reinterpret_cast<HANDLE>(1));
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class OpenActionTest : public ViewingTest {
+ protected:
+  void SetUp() override {
+    ViewingTest::SetUp();
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = JobWindowProc;
+    windowClass.lpszClassName = "FolvarekTestJobWindow";
+    RegisterClassA(&windowClass);
+    window_ = CreateWindowExA(WS_EX_TOPMOST, "FolvarekTestJobWindow", "Folvarek Options", WS_POPUP, 0, 0, 1, 1,
+                              nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window_, nullptr);
+    WriteFile(target_, "%PDF-finished\n");
+  }
+  void TearDown() override {
+    DestroyWindow(window_);
+    ViewingTest::TearDown();
+  }
+  bool Closed() const { return GetPropA(window_, "closed") != nullptr; }
+
+  HWND window_ = nullptr;
+};
+
+TEST_F(OpenActionTest, OpensTheFinishedFileAndLeavesTheTopmostBand) {
+  RegisterViewer();
+  OpenAction(window_, target_);
+  EXPECT_NE(AwaitRecord("viewer").find("arg1=" + target_ + "\n"), std::string::npos) << Record("viewer");
+  EXPECT_FALSE(GetWindowLongA(window_, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_FALSE(Closed());
+}
+
+TEST_F(OpenActionTest, WithoutAViewerOffersTheReaderAndNoChangesNothing) {
+  RegisterNoViewer();
+  auto answer = AnswerLater("Folvarek  [Options]", IDNO);
+  OpenAction(window_, target_);
+  EXPECT_EQ(answer.get(), "Folvarek  [Options] | " + kMessage5 + " | Yes,No | none");
+  EXPECT_FALSE(Closed());
+  EXPECT_TRUE(Exists(target_));
+  Sleep(500);
+  EXPECT_FALSE(Ran("browser"));
+}
+
+TEST_F(OpenActionTest, AMissingFileIsReportedAndTheJobWindowCloses) {
+  auto answer = AnswerLater("Folvarek  [Options]", IDOK);
+  OpenAction(window_, out_ + "\\gone.pdf");
+  EXPECT_EQ(answer.get(),
+            "Folvarek  [Options] | Could not open file due to this error \\r\\nFile does not exit on temp path | OK | none");
+  EXPECT_TRUE(Closed());
+}
+
+TEST_F(PostProcessTest, TheCloseDownLeavesHiddenStagedFilesAndGivesUpOnWhatItCannotDelete) {
+  fs::create_directories(scratch_ + "\\nested");
+  WriteFile(scratch_ + "\\nested\\page.tmp", "x");
+  WriteFile(scratch_ + "\\kept.pdf", "read-only");
+  SetFileAttributesA((scratch_ + "\\kept.pdf").c_str(), FILE_ATTRIBUTE_READONLY);
+  WriteFile(system_ + "\\temp.pdf", "hidden");
+  SetFileAttributesA((system_ + "\\temp.pdf").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  WriteFile(system_ + "\\stamp.pdf", kStamp);
+  ASSERT_TRUE(CopyFileA(DoublePath().c_str(), (system_ + "\\Kestrix.exe").c_str(), FALSE));
+
+  CloseDown(app_);
+  EXPECT_TRUE(Exists(system_ + "\\temp.pdf"));
+  EXPECT_FALSE(Exists(system_ + "\\stamp.pdf"));
+  EXPECT_FALSE(Exists(system_ + "\\Kestrix.exe"));
+  // Not forced: the read-only file and its folder stay, everything else went.
+  EXPECT_TRUE(Exists(scratch_ + "\\kept.pdf"));
+  EXPECT_FALSE(Exists(scratch_ + "\\nested"));
+  EXPECT_FALSE(Exists(scratch_ + "\\job.pdf"));
+  SetFileAttributesA((scratch_ + "\\kept.pdf").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(PostProcessTest, OutsideCommandsByBareNameNeverComeFromTheCurrentFolder) {
+  char previous[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  ASSERT_TRUE(CopyFileA(DoublePath().c_str(), (out_ + "\\ShowSave.exe").c_str(), FALSE));
+  ASSERT_TRUE(SetCurrentDirectoryA(out_.c_str()));
+  EXPECT_EQ(FindOutsideCommand(app_, "ShowSave"), "");
+  OutsideCommand command;
+  command.file = "ShowSave";
+  EXPECT_EQ(StartOutsideCommand(app_, command).result, SE_ERR_FNF);
+
+  ASSERT_TRUE(CopyFileA(DoublePath().c_str(), (app_ + "\\ShowSave.exe").c_str(), FALSE));
+  EXPECT_EQ(FindOutsideCommand(app_, "ShowSave"), app_ + "\\ShowSave.exe");
+  const OutsideStart started = StartOutsideCommand(app_, command);
+  EXPECT_TRUE(started.Started());
+  ASSERT_TRUE(started.process);
+  EXPECT_EQ(WaitForSingleObject(started.process.get(), 20000), WAIT_OBJECT_0);
+  EXPECT_NE(Record("ShowSave").find("line=\"" + app_ + "\\ShowSave.exe\""), std::string::npos) << Record("ShowSave");
+  // Programs on PATH are found as well (the system folder is on it).
+  EXPECT_EQ(FindOutsideCommand(app_, "notepad"), system_ + "\\notepad.exe");
+  SetCurrentDirectoryA(previous);
+}
+
+}  // namespace
