@@ -46,16 +46,37 @@ std::uint64_t AwaitJobPdf(const std::string& path, milliseconds stallLimit) {
   return size;
 }
 
+// What shows a tool at work: its output, and the staged copies that our tools write beside it
+// ("<output>.<random>.tmp") before one takes the output's place.
+struct Written {
+  std::optional<std::uint64_t> output;
+  std::uint64_t staged = 0;
+  bool operator==(const Written&) const = default;
+};
+
+Written WrittenSoFar(const std::string& output) {
+  Written written{FileSize(output), 0};
+  const std::string folder = output.substr(0, output.find_last_of('\\') + 1);
+  WIN32_FIND_DATAA entry;
+  const HANDLE find = FindFirstFileA((output + ".*.tmp").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return written;
+  do {
+    written.staged += FileSize(folder + entry.cFileName).value_or(0);
+  } while (FindNextFileA(find, &entry));
+  FindClose(find);
+  return written;
+}
+
 // Why a started tool did not deliver `output`; nothing when it did. With the tool's process at hand
-// the job waits for it to end (its output complete), for as long as the output keeps changing.
+// the job waits for it to end (its output complete), for as long as the tool keeps writing.
 // Without one, the output must appear and fill, and then gets WaitDelay to settle.
 std::optional<std::string> AwaitTool(const std::string& tool, const OutsideStart& start, const std::string& output,
                                      milliseconds stallLimit) {
   if (!start.Started()) return tool + " could not be started to write " + output;
   const std::string notWritten = tool + " did not write " + output;
-  std::optional<std::uint64_t> seen = FileSize(output);
+  Written seen = WrittenSoFar(output);
   const auto progressed = [&] {
-    const auto now = FileSize(output);
+    const Written now = WrittenSoFar(output);
     const bool changed = now != seen;
     seen = now;
     return changed;
@@ -63,7 +84,7 @@ std::optional<std::string> AwaitTool(const std::string& tool, const OutsideStart
 
   const HANDLE process = start.process.get();
   if (process == nullptr) {
-    while (seen.value_or(0) == 0) {
+    while (seen.output.value_or(0) == 0) {
       if (Pump::WaitFor(progressed, stallLimit, nullptr, kFilePoll) == Pump::WaitResult::TimedOut) return notWritten;
     }
     (void)Pump::WaitFor([] { return false; }, milliseconds(WaitDelay));

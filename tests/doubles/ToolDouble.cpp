@@ -11,6 +11,8 @@
 //                   chunk_ms=N    slow: pause between pieces (150)
 //                   linger_ms=N   stay running this long after writing
 //                   exit=N        fail: the exit code (3)
+//                   staged=1      now/slow: write beside the output first ("<output>.a1b2c3.tmp")
+//                                 and rename it at the end, as the real tools do
 //   <name>.record   written at the start: the command line, each argument, the password variable,
 //                   the working folder; then "written" once the output is complete.
 //   <name>.times    written at the end: the process's creation and exit moments (100 ns units),
@@ -137,7 +139,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       content += " on " + background.substr(0, background.find('\n'));
     }
     content += "\n";
-    std::ofstream out(Wide(output).c_str(), std::ios::binary);
+    const bool staged = control.count("staged") > 0;
+    const std::string writeTo = staged ? output + ".a1b2c3.tmp" : output;
+    std::ofstream out(Wide(writeTo).c_str(), std::ios::binary);
     const int pieces = mode == "slow" ? Number(control, "chunks", 4) : 1;
     const std::size_t size = (content.size() + pieces - 1) / pieces;
     for (int piece = 0; piece < pieces; ++piece) {
@@ -146,6 +150,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       out.flush();
     }
     out.close();
+    if (staged) MoveFileExW(Wide(writeTo).c_str(), Wide(output).c_str(), MOVEFILE_REPLACE_EXISTING);
     record << "written\n";
   }
   record.close();

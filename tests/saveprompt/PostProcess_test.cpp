@@ -246,8 +246,9 @@ TEST_F(PostProcessTest, APasswordWithQuotesAndATrailingBackslashReachesBothTools
 
 TEST_F(PostProcessTest, ToolsThatWriteSlowlyAreWaitedForAsLongAsTheirOutputGrows) {
   SecureWithPdfenc();
-  // Each tool writes for longer than the limit, but never pauses that long.
-  Control("pdfenc", "mode=slow\nchunks=5\nchunk_ms=400\n");
+  // Each tool writes for longer than the limit, but never pauses that long; pdfenc, like the real
+  // tools, writes beside its output and renames the file at the end.
+  Control("pdfenc", "mode=slow\nchunks=5\nchunk_ms=400\nstaged=1\n");
   Control("Kestrix", "mode=slow\nchunks=5\nchunk_ms=400\n");
   ASSERT_FALSE(Run(1500ms));
   EXPECT_EQ(ReadFile(target_), kSecured + "\n%Kestrix on %PDF-stamp\n");
