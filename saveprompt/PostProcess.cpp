@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 using std::chrono::milliseconds;
 
 // How often a running tool's output is looked at for progress; the tool's end wakes the wait at once.
-constexpr milliseconds kProgressPoll = 100ms;
+constexpr milliseconds kProgressPoll = 250ms;
 // How often a file is looked at when nothing but the file tells that a tool is done.
 constexpr milliseconds kFilePoll = 10ms;
 // How long a stalled tool that was told to end is given to let go of its files.
