@@ -175,6 +175,41 @@ std::string ClassOf(HWND window) {
   return std::string(name, length > 0 ? length : 0);
 }
 
+namespace {
+struct ControlList {
+  const char* windowClass;
+  std::vector<HWND> found;
+};
+BOOL CALLBACK CollectControl(HWND control, LPARAM param) {
+  auto* list = reinterpret_cast<ControlList*>(param);
+  if (list->windowClass == nullptr || ClassOf(control) == list->windowClass) list->found.push_back(control);
+  return TRUE;
+}
+std::string WithoutAccessMarks(const std::string& caption) {
+  std::string out;
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    out += caption[i];
+  }
+  return out;
+}
+}  // namespace
+
+std::vector<HWND> Controls(HWND window, const char* windowClass) {
+  ControlList list{windowClass, {}};
+  EnumChildWindows(window, CollectControl, reinterpret_cast<LPARAM>(&list));
+  return list.found;
+}
+
+HWND FindControl(HWND window, const char* windowClass, const std::string& caption) {
+  for (HWND control : Controls(window, windowClass)) {
+    if (WithoutAccessMarks(GetText(control)) == caption) return control;
+  }
+  return nullptr;
+}
+
+void Click(HWND control) { PostMessageA(control, BM_CLICK, 0, 0); }
+
 void PressButton(HWND dialog, int controlId) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, controlId)));

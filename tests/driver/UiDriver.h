@@ -27,6 +27,13 @@ inline constexpr std::chrono::milliseconds kDefaultWait = 20s;
 [[nodiscard]] bool SetText(HWND control, const std::string& text);
 [[nodiscard]] std::string ClassOf(HWND window);
 
+// Descendant controls of a window, in the order the window lists them, optionally of one class.
+[[nodiscard]] std::vector<HWND> Controls(HWND window, const char* windowClass = nullptr);
+// The first descendant of the class whose text, with its "&" access marks removed, is `caption`.
+[[nodiscard]] HWND FindControl(HWND window, const char* windowClass, const std::string& caption);
+// A click on the control itself, as the mouse would give it (check boxes change their state).
+void Click(HWND control);
+
 // Clicks a button of a dialog the way the button itself would report it.
 void PressButton(HWND dialog, int controlId);
 // A key press delivered through the target's message queue (so a key preview sees it).
