@@ -57,7 +57,7 @@ print_job() {
   for step in "$@"; do
     case $step in
       overwrite) expect_eq "$(driver box "Folvarek  [Options]" Yes | tr -d '\r')" \
-        "Folvarek  [Options] | C:\\Out\\$name.pdf already exists\\r\\nDo you want to over write ? | Yes,No | none" ;;
+        "Folvarek  [Options] | C:\\Out\\$name already exists\\r\\nDo you want to over write ? | Yes,No | none" ;;
       view) expect_eq "$(driver box "Folvarek Options" No | tr -d '\r')" \
         "Folvarek Options | Unable to open the pdf files because Adobe Acrobat reader is not installed on your system\\r\\nDo You want to download Adobe Acrobat reader | Yes,No | none" ;;
     esac
