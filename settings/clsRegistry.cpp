@@ -63,7 +63,6 @@ std::string HexPairs(Bytes data) {
 
 // Data as GetRegistryValue hands it back; result stays as it is for empty data or another type.
 RegistryValue ReadAs(DWORD type, Bytes data, RegistryValue result) {
-  if (type == REG_DWORD) return IntegerOf(data);
   if (data.empty()) return result;
   switch (type) {
     case REG_SZ:
@@ -72,6 +71,8 @@ RegistryValue ReadAs(DWORD type, Bytes data, RegistryValue result) {
       return Expanded(TextOf(data, 1));
     case REG_BINARY:
       return std::vector<std::uint8_t>(data.begin(), data.end());
+    case REG_DWORD:
+      return IntegerOf(data);
     case REG_MULTI_SZ: {
       std::string texts = TextOf(data, 2);
       if (folvarek::CutAtNull(texts).empty()) return result;

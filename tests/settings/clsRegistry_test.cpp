@@ -130,6 +130,7 @@ TEST_F(RegistryTest, BothReadsConvertEachType) {
   Put("bin2", REG_BINARY, "\xFF"s);
   Put("dword", REG_DWORD, "\xFF\xFF\xFF\xFF"s);
   Put("empty", REG_SZ, "");
+  Put("nodword", REG_DWORD, "");
   Put("expand", REG_EXPAND_SZ, "<%FOLVAREK_LONG%>");
   Put("multi", REG_MULTI_SZ, "a\0b\0\0"s);
   Put("sz", REG_SZ, "abc\0"s);
@@ -138,6 +139,7 @@ TEST_F(RegistryTest, BothReadsConvertEachType) {
   EXPECT_EQ(reg.GetRegistryValue("bin1"), RegistryValue(Bytes{0x00, 0x0F, 0xA0}));
   EXPECT_EQ(reg.GetRegistryValue("dword"), RegistryValue(-1));
   EXPECT_EQ(reg.GetRegistryValue("empty", 5), RegistryValue(5));
+  EXPECT_EQ(reg.GetRegistryValue("nodword", "none"), RegistryValue("none"s));
   EXPECT_EQ(reg.GetRegistryValue("expand"), RegistryValue("<" + longValue + ">"));
   EXPECT_EQ(reg.GetRegistryValue("multi"), RegistryValue("a\0b"s));
   EXPECT_EQ(reg.GetRegistryValue("sz"), RegistryValue("abc"s));
@@ -148,10 +150,11 @@ TEST_F(RegistryTest, BothReadsConvertEachType) {
   std::vector<std::string> names;
   std::vector<RegistryValue> listed;
   for (const auto& [name, value] : values) names.push_back(name), listed.push_back(value);
-  EXPECT_EQ(names, (std::vector<std::string>{"bin1", "bin2", "dword", "empty", "expand", "multi", "sz", "unclosed"}));
-  EXPECT_EQ(listed, (std::vector<RegistryValue>{"00 0F A0"s, "FF"s, -1, ""s, "<" + longValue + ">", "a,b"s, "abc"s,
+  EXPECT_EQ(names, (std::vector<std::string>{"bin1", "bin2", "dword", "empty", "expand", "multi", "nodword", "sz",
+                                             "unclosed"}));
+  EXPECT_EQ(listed, (std::vector<RegistryValue>{"00 0F A0"s, "FF"s, -1, ""s, "<" + longValue + ">", "a,b"s, 0, "abc"s,
                                                 "c,d"s}));
-  EXPECT_THROW((void)values.Item(9), std::out_of_range);
+  EXPECT_THROW((void)values.Item(10), std::out_of_range);
 }
 
 TEST_F(RegistryTest, WritesStoreExactlyWhatTheTypeNames) {
