@@ -2,6 +2,8 @@
 
 #include <cwchar>
 #include <exception>
+#include <initializer_list>
+#include <utility>
 
 #include "ModBForFolder.h"
 #include "ModReg.h"
