@@ -60,9 +60,13 @@ RECT ClientRect(HWND form, HWND control) {
   return rect;
 }
 
-void ExpectDesignedLayout(HWND form) {
-  const UINT dpi = GetDpiForWindow(form);
-  ASSERT_NE(dpi, 0u);
+// Anywhere: the window was moved, and its frame may be drawn at another resolution than its
+// contents (a resolution change simulated under Wine does not redraw the title bar larger).
+enum class Placement { Designed, Anywhere };
+
+// `dpi` is the resolution the window's program runs at (another process's windows may report the
+// caller's own resolution instead).
+void ExpectDesignedLayout(HWND form, UINT dpi, Placement placement = Placement::Designed) {
   const double twipsPerPixel = folvarek::TwipsPerPixel(dpi);
   const auto px = [&](int twips) { return folvarek::TwipsToPixels(twips, twipsPerPixel); };
 
@@ -72,14 +76,16 @@ void ExpectDesignedLayout(HWND form) {
   EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0) << "resizable or with min/max buttons";
   EXPECT_NE(GetWindowLongA(form, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME, 0) << "not a fixed dialog border";
 
-  RECT client{};
-  GetClientRect(form, &client);
-  EXPECT_EQ(client.right, px(7065));
-  EXPECT_EQ(client.bottom, px(4590));
-  POINT origin{0, 0};
-  ClientToScreen(form, &origin);
-  EXPECT_EQ(origin.x, px(3150));
-  EXPECT_EQ(origin.y, px(2130));
+  if (placement == Placement::Designed) {
+    RECT client{};
+    GetClientRect(form, &client);
+    EXPECT_EQ(client.right, px(7065));
+    EXPECT_EQ(client.bottom, px(4590));
+    POINT origin{0, 0};
+    ClientToScreen(form, &origin);
+    EXPECT_EQ(origin.x, px(3150));
+    EXPECT_EQ(origin.y, px(2130));
+  }
 
   EXPECT_EQ(uidriver::Controls(form).size(), std::size(kTable)) << "controls that are not in the design";
   for (const Designed& control : kTable) {
@@ -108,15 +114,44 @@ void ExpectDesignedLayout(HWND form) {
   }
 }
 
-TEST(SettingsDeskWindow, TheRunningProgramShowsTheDesignedLayout) {
+// The screen resolution that programs started from now on see (Wine takes it from the user's
+// settings); the old setting comes back at the end of the scope.
+class ScopedResolution {
+ public:
+  explicit ScopedResolution(DWORD dpi) {
+    DWORD size = sizeof old_;
+    hadOld_ = RegGetValueA(HKEY_CURRENT_USER, kKey, kValue, RRF_RT_REG_DWORD, nullptr, &old_, &size) == ERROR_SUCCESS;
+    EXPECT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kKey, kValue, REG_DWORD, &dpi, sizeof dpi), ERROR_SUCCESS);
+  }
+  ScopedResolution(const ScopedResolution&) = delete;
+  ScopedResolution& operator=(const ScopedResolution&) = delete;
+  ~ScopedResolution() {
+    if (hadOld_) {
+      RegSetKeyValueA(HKEY_CURRENT_USER, kKey, kValue, REG_DWORD, &old_, sizeof old_);
+    } else {
+      RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, kValue);
+    }
+  }
+
+ private:
+  static constexpr const char* kKey = "Control Panel\\Desktop";
+  static constexpr const char* kValue = "LogPixels";
+  DWORD old_ = 0;
+  bool hadOld_ = false;
+};
+
+TEST(SettingsDeskWindow, TheRunningProgramShowsTheDesignedLayoutAtEveryResolution) {
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Folvarek");
-  auto process = uidriver::Process::Start(ProgramPath());
-  ASSERT_TRUE(process);
-  const HWND form = uidriver::WaitForWindow(kTitle);
-  ASSERT_NE(form, nullptr);
-  ExpectDesignedLayout(form);
-  PostMessageA(form, WM_CLOSE, 0, 0);
-  EXPECT_EQ(process->WaitExit(), std::optional<DWORD>(0));
+  for (const DWORD dpi : {96u, 144u}) {
+    const ScopedResolution resolution(dpi);
+    auto process = uidriver::Process::Start(ProgramPath());
+    ASSERT_TRUE(process);
+    const HWND form = uidriver::WaitForWindow(kTitle);
+    ASSERT_NE(form, nullptr);
+    ExpectDesignedLayout(form, dpi);
+    PostMessageA(form, WM_CLOSE, 0, 0);
+    EXPECT_EQ(process->WaitExit(), std::optional<DWORD>(0)) << dpi;
+  }
 }
 
 LOGFONTW FontOf(HWND control) {
@@ -138,14 +173,37 @@ std::wstring FaceDrawn(HWND control) {
   return face;
 }
 
-TEST(SettingsDeskWindow, ControlsUseTahomaAndTheTextBoxTheWindowsDefaultFont) {
+void ExpectDesignedFonts(HWND window, UINT dpi) {
+  const int height = folvarek::TwipsToPixels(8.25 * 20, folvarek::TwipsPerPixel(dpi));
+  for (HWND control : uidriver::Controls(window)) {
+    const std::string caption = uidriver::GetText(control);
+    const LOGFONTW font = FontOf(control);
+    if (uidriver::ClassOf(control) == "Edit") {
+      NONCLIENTMETRICSW metrics{};
+      metrics.cbSize = sizeof metrics;
+      ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi));
+      EXPECT_STREQ(font.lfFaceName, metrics.lfMessageFont.lfFaceName);
+      EXPECT_EQ(font.lfHeight, metrics.lfMessageFont.lfHeight);
+      EXPECT_EQ(font.lfWeight, metrics.lfMessageFont.lfWeight);
+      continue;
+    }
+    EXPECT_STREQ(font.lfFaceName, L"Tahoma") << caption;
+    EXPECT_EQ(font.lfHeight, -height) << caption;
+    EXPECT_EQ(font.lfWeight, FW_NORMAL) << caption;
+    EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut) << caption;
+    EXPECT_EQ(FaceDrawn(control), L"Tahoma") << caption << ": Tahoma is not installed";
+  }
+}
+
+TEST(SettingsDeskWindow, ControlsUseTahomaAndTheTextBoxTheWindowsDefaultFontAlsoAfterAResolutionChange) {
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Folvarek");
   {
     FrmPref form;
     ASSERT_TRUE(form.Show());
     const HWND window = form.Window();
-    ExpectDesignedLayout(window);
     const UINT dpi = GetDpiForWindow(window);
+    ExpectDesignedLayout(window, dpi);
+    ExpectDesignedFonts(window, dpi);
     // The icon resource at the sizes the title bar and the task switcher use.
     for (const auto& [kind, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
       ICONINFO info{};
@@ -156,26 +214,19 @@ TEST(SettingsDeskWindow, ControlsUseTahomaAndTheTextBoxTheWindowsDefaultFont) {
       DeleteObject(info.hbmMask);
       if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
     }
-    const int height = folvarek::TwipsToPixels(8.25 * 20, folvarek::TwipsPerPixel(dpi));
 
-    for (HWND control : uidriver::Controls(window)) {
-      const std::string caption = uidriver::GetText(control);
-      const LOGFONTW font = FontOf(control);
-      if (uidriver::ClassOf(control) == "Edit") {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof metrics;
-        ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi));
-        EXPECT_STREQ(font.lfFaceName, metrics.lfMessageFont.lfFaceName);
-        EXPECT_EQ(font.lfHeight, metrics.lfMessageFont.lfHeight);
-        EXPECT_EQ(font.lfWeight, metrics.lfMessageFont.lfWeight);
-        continue;
-      }
-      EXPECT_STREQ(font.lfFaceName, L"Tahoma") << caption;
-      EXPECT_EQ(font.lfHeight, -height) << caption;
-      EXPECT_EQ(font.lfWeight, FW_NORMAL) << caption;
-      EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut) << caption;
-      EXPECT_EQ(FaceDrawn(control), L"Tahoma") << caption << ": Tahoma is not installed";
-    }
+    // Moved to a screen of another resolution, the window lays itself out anew at the place given.
+    const UINT newDpi = dpi * 3 / 2;
+    RECT suggested{};
+    GetWindowRect(window, &suggested);
+    OffsetRect(&suggested, 40, 30);
+    SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi), reinterpret_cast<LPARAM>(&suggested));
+    RECT moved{};
+    GetWindowRect(window, &moved);
+    EXPECT_EQ(moved.left, suggested.left);
+    EXPECT_EQ(moved.top, suggested.top);
+    ExpectDesignedLayout(window, newDpi, Placement::Anywhere);
+    ExpectDesignedFonts(window, newDpi);
   }
   // The closed window asked this thread's loop to end; this test has no loop to end.
   MSG message;
