@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@ inline constexpr std::chrono::milliseconds kDefaultWait = 20s;
 // when given); nullptr when none appears in time.
 [[nodiscard]] HWND WaitForWindow(const std::string& title, std::chrono::milliseconds timeout = kDefaultWait,
                                  const char* windowClass = nullptr);
+// True once `done()` holds within the time; it is checked at once and then every few milliseconds.
+[[nodiscard]] bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kDefaultWait);
 // True once the window is gone (destroyed or hidden) within the time.
 [[nodiscard]] bool WaitGone(HWND window, std::chrono::milliseconds timeout = kDefaultWait);
 
@@ -84,5 +87,25 @@ class Process {
 
 // Top-level visible windows that belong to a process.
 [[nodiscard]] std::vector<HWND> WindowsOf(DWORD processId);
+
+// The state of a check box (BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE); nullopt when the
+// control does not answer.
+[[nodiscard]] std::optional<int> GetCheck(HWND box);
+// The control that has the keyboard focus in the thread owning `window`; nullptr when none.
+[[nodiscard]] HWND FocusOf(HWND window);
+// Alt+key as the keyboard delivers it, to the control that has the focus (so the dialog keys of
+// the target's message loop see it). `key` is the letter, upper case.
+void PostAccessKey(HWND target, char key);
+
+// Tree views of another process. Their items' texts are read through a buffer lent in that process.
+// Selects the item reached from the root along `captions` (the root's own text first), expanding
+// each item on the way as a user clicking through the tree would; false when an item is missing.
+[[nodiscard]] bool SelectTreeItem(HWND tree, const std::vector<std::string>& captions);
+
+// The shell's Browse for Folder dialog: its folder tree (nullptr when it has none).
+[[nodiscard]] HWND BrowseDialogTree(HWND dialog);
+// Selects the folder reached along `captions` and presses OK; false (and OK not pressed) when the
+// folder is not in the tree or the dialog does not let OK be pressed for it.
+[[nodiscard]] bool BrowseDialogChoose(HWND dialog, const std::vector<std::string>& captions);
 
 }  // namespace uidriver
