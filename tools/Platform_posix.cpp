@@ -4,10 +4,37 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <stdexcept>
+
 #include <fcntl.h>
+#include <sys/random.h>
 #include <unistd.h>
 
+#include <qpdf/QUtil.hh>
+#include <qpdf/RandomDataProvider.hh>
+
 namespace folvarek::tools {
+
+namespace {
+
+class SystemRandom final : public RandomDataProvider {
+ public:
+  void provideRandomData(unsigned char* data, size_t len) override {
+    while (len > 0) {
+      const ssize_t got = ::getrandom(data, len, 0);
+      if (got < 0 && errno != EINTR) {
+        throw std::runtime_error(std::string("the system's random number generator failed: ") +
+                                 std::strerror(errno));
+      }
+      if (got > 0) {
+        data += got;
+        len -= static_cast<size_t>(got);
+      }
+    }
+  }
+};
+
+}  // namespace
 
 std::vector<std::string> CommandArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
@@ -43,5 +70,10 @@ std::string MoveOver(const std::string& from, const std::string& to) {
 }
 
 void RemoveFile(const std::string& path) noexcept { ::unlink(path.c_str()); }
+
+void UseSystemRandom() {
+  static SystemRandom source;
+  QUtil::setRandomDataProvider(&source);
+}
 
 }  // namespace folvarek::tools

@@ -4,9 +4,13 @@
 #include <string_view>
 
 #include <windows.h>
+#include <bcrypt.h>
 #include <shellapi.h>
 #include <fcntl.h>
 #include <io.h>
+
+#include <qpdf/QUtil.hh>
+#include <qpdf/RandomDataProvider.hh>
 
 #include "ToolSupport.h"
 
@@ -51,6 +55,15 @@ std::string ErrorText(DWORD code) {
   }
   return Narrow(text);
 }
+
+class SystemRandom final : public RandomDataProvider {
+ public:
+  void provideRandomData(unsigned char* data, size_t len) override {
+    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, data, static_cast<ULONG>(len), BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+      throw std::runtime_error("the system's random number generator failed");
+    }
+  }
+};
 
 }  // namespace
 
@@ -115,5 +128,10 @@ std::string MoveOver(const std::string& from, const std::string& to) {
 }
 
 void RemoveFile(const std::string& path) noexcept { DeleteFileW(Widen(path).c_str()); }
+
+void UseSystemRandom() {
+  static SystemRandom source;
+  QUtil::setRandomDataProvider(&source);
+}
 
 }  // namespace folvarek::tools

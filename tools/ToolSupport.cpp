@@ -26,6 +26,7 @@ int Report(const char* toolName, const char* reason, int exitCode) {
 int RunTool(const char* toolName, int argc, char** argv,
             const std::function<void(const std::vector<std::string>&)>& work) {
   try {
+    UseSystemRandom();
     work(CommandArguments(argc, argv));
     return 0;
   } catch (const UsageError& e) {
