@@ -31,8 +31,8 @@ void FrmPDFOptions::LoadMdl() noexcept {
       CloseOut();
       return;
     }
-    if (folvarek::IsFlagSet(job_.AskforPass)) AskForPassword(instance_, job_.appFolder);
     SplitJobPdfName();
+    if (folvarek::IsFlagSet(job_.AskforPass)) AskForPassword(instance_, job_.appFolder);
   } catch (...) {
     EndWithFailure(JobErrorFromCurrentException());
     return;

@@ -143,8 +143,12 @@ class User {
     return dialog;
   }
 
+  // In front: in the topmost band and the foreground window, which it becomes as it is shown.
   static std::string InFront(const std::string& title, HWND window) {
-    return title + ((GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) ? " (in front)" : " (behind others)");
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (GetForegroundWindow() != window && std::chrono::steady_clock::now() < deadline) Sleep(20);
+    const bool topmost = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    return title + (topmost && GetForegroundWindow() == window ? " (in front)" : " (behind others)");
   }
 
   HWND Wait(const std::string& title, const char* windowClass) {
