@@ -37,7 +37,7 @@ void FrmPDFOptions::Show() {
   hwnd_ = CreateWindowExA(0, kClassName, JobMessages::kJobWindowTitle, kStyle, place.left, place.top,
                           place.right - place.left, place.bottom - place.top, nullptr, nullptr, instance_, this);
   if (hwnd_ == nullptr) {
-    const std::string text = std::string(JobMessages::kCouldNotWrite) + JobErrorFromWin32(GetLastError()).Description();
+    const std::string text = std::string(JobMessages::kCouldNotWrite) + "The job window could not be opened";
     MessageBoxA(nullptr, text.c_str(), JobMessages::kFailureTitle, MB_OK | MB_ICONHAND);
     PostQuitMessage(1);
     return;

@@ -42,7 +42,8 @@ void FrmPDFOptions::LoadMdl() noexcept {
   // and 75) sends the user back to the prompt; any other failure ends the job.
   for (;;) {
     try {
-      if (SettleTarget() == SaveAsAnswer::AskAgain) continue;
+      const SaveAsAnswer answer = SettleTarget();
+      if (answer == SaveAsAnswer::AskAgain) continue;
       break;
     } catch (...) {
       const JobError failure = JobErrorFromCurrentException();

@@ -53,7 +53,7 @@ void frmPassword::Show() {
   const RECT place = CentredWindow(kClientWidth, kClientHeight, kStyle, kExStyle, scale_);
   hwnd_ = CreateWindowExA(kExStyle, kClassName, kCaption, kStyle, place.left, place.top, place.right - place.left,
                           place.bottom - place.top, nullptr, nullptr, instance_, this);
-  if (hwnd_ == nullptr) throw JobErrorFromWin32(GetLastError());
+  if (hwnd_ == nullptr) throw JobError(JobFailure::Other, "The password window could not be opened");
   CreateControls();
   Form_Load();
 
