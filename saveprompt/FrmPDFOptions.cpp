@@ -1,6 +1,7 @@
 #include "FrmPDFOptions.h"
 
 #include "JobMessages.h"
+#include "ModOnTOp.h"
 
 namespace {
 
@@ -16,7 +17,11 @@ constexpr DesignRect kFrame1Place{120, 720, 4815, 1575};
 
 }  // namespace
 
-FrmPDFOptions::FrmPDFOptions(HINSTANCE instance) : instance_(instance), font_("MS Sans Serif", 8.25, scale_) {}
+// The application folder is known before anything can fail, so every unload knows whose scratch
+// folder it is.
+FrmPDFOptions::FrmPDFOptions(HINSTANCE instance) : instance_(instance), font_("MS Sans Serif", 8.25, scale_) {
+  job_.appFolder = ApplicationFolder();
+}
 
 FrmPDFOptions::~FrmPDFOptions() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);

@@ -25,7 +25,6 @@ void FrmPDFOptions::LoadMdl() noexcept {
     ReadSettings();
     job_.strPermissions = folvarek::PermissionCode(job_.AllowCopy, job_.AllowPrint);
     PrepareSaveFolder();
-    job_.appFolder = ApplicationFolder();
     PassPending = false;
     if (!FindJobPdf()) {
       CloseOut();
