@@ -340,6 +340,14 @@ BOOL CALLBACK CollectOwned(HWND window, LPARAM param) {
 }
 }  // namespace
 
+std::string WindowsPath(std::string buildPath) {
+  if (!buildPath.empty() && buildPath.front() == '/') buildPath = "Z:" + buildPath;
+  for (char& c : buildPath) {
+    if (c == '/') c = '\\';
+  }
+  return buildPath;
+}
+
 std::vector<HWND> WindowsOf(DWORD processId) {
   OwnedWindows owned{processId, {}};
   EnumWindows(CollectOwned, reinterpret_cast<LPARAM>(&owned));

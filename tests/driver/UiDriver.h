@@ -85,6 +85,10 @@ class Process {
   DWORD id_ = 0;
 };
 
+// A path the build hands over (a Unix path when cross-built) as Windows programs see it: Wine
+// shows the root of the Unix file system as drive Z:.
+[[nodiscard]] std::string WindowsPath(std::string buildPath);
+
 // Top-level visible windows that belong to a process.
 [[nodiscard]] std::vector<HWND> WindowsOf(DWORD processId);
 

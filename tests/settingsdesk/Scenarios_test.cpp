@@ -38,15 +38,7 @@ const char* const kChkPDFResults = "Automatically open PDF file after creation";
 const std::string kPleaseSpecify = "settingsdesk | Please specify a location to save files | OK | none";
 const std::string kCouldNotSave = "settingsdesk | Could not Save Settings | OK | none";
 
-// The build hands over a Unix path; Wine shows the root of the Unix file system as drive Z:.
-std::string ProgramPath() {
-  std::string path = SETTINGSDESK_EXE;
-  if (!path.empty() && path.front() == '/') path = "Z:" + path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
+std::string ProgramPath() { return uidriver::WindowsPath(SETTINGSDESK_EXE); }
 
 // The default value of a key as stored, or nullopt when the key or value is missing.
 std::optional<std::string> Stored(const char* path) {

@@ -36,14 +36,7 @@ const Designed kTable[] = {
     {"Button", "&Cancel", nullptr, 5730, 4080, 1140, 375},
 };
 
-std::string ProgramPath() {
-  std::string path = SETTINGSDESK_EXE;
-  if (!path.empty() && path.front() == '/') path = "Z:" + path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
+std::string ProgramPath() { return uidriver::WindowsPath(SETTINGSDESK_EXE); }
 
 HWND Find(HWND form, const Designed& control) {
   for (HWND child : uidriver::Controls(form, control.windowClass)) {
