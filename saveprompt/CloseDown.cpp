@@ -4,9 +4,10 @@
 
 #include <chrono>
 
-#include "FileInfo.h"
+#include "JobMessages.h"
 #include "ModOnTOp.h"
 #include "Pump.h"
+#include "SaveAs.h"
 #include "Viewer.h"
 
 namespace {
@@ -93,16 +94,15 @@ void OpenAction(HWND jobWindow, const std::string& path) {
   // Runs from the picture button's click: any failure ends the action without a word.
   try {
     SetOnTop(jobWindow, false);
-    if (!IsFile(path)) {
-      MessageBoxA(jobWindow, "Could not open file due to this error \r\nFile does not exit on temp path",
-                  "Folvarek  [Options]", MB_OK);
+    if (!CheckFile(path)) {
+      MessageBoxA(jobWindow, JobMessages::kFileNotOnTempPath, JobMessages::kProgramTitle, MB_OK);
       SendMessageA(jobWindow, WM_CLOSE, 0, 0);
       return;
     }
     // Owner 1 and "0" as parameters and folder are what this action has always passed.
     const auto opened = reinterpret_cast<INT_PTR>(
         ShellExecuteA(reinterpret_cast<HWND>(1), "open", path.c_str(), "0", "0", SW_SHOWNORMAL));
-    if (opened <= 32) OfferReaderDownload(jobWindow, "Folvarek  [Options]");
+    if (opened <= 32) OfferReaderDownload(jobWindow, JobMessages::kProgramTitle);
   } catch (...) {
   }
 }

@@ -1,4 +1,4 @@
-// What the job asks of a path: is a file there, and how big is it.
+// How big a file is, for the job's waits on its PDF and on the outside tools' output.
 #pragma once
 
 #include <cstdint>
@@ -7,5 +7,3 @@
 
 // The size of the file at `path`; nothing when no file is there (a folder does not count).
 [[nodiscard]] std::optional<std::uint64_t> FileSize(const std::string& path);
-
-[[nodiscard]] inline bool IsFile(const std::string& path) { return FileSize(path).has_value(); }

@@ -1,5 +1,8 @@
 #include "JobError.h"
 
+#include <exception>
+#include <new>
+
 JobError JobErrorFromWin32(DWORD error) {
   switch (error) {
     case ERROR_ACCESS_DENIED:
@@ -17,5 +20,19 @@ JobError JobErrorFromWin32(DWORD error) {
       return JobError(JobFailure::PathNotFound, "Path not found");
     default:
       return JobError(JobFailure::PathFileAccess, "Path/File access error");
+  }
+}
+
+JobError JobErrorFromCurrentException() {
+  try {
+    throw;
+  } catch (const JobError& failure) {
+    return failure;
+  } catch (const std::bad_alloc&) {
+    return JobError(JobFailure::OutOfMemory, "Out of memory");
+  } catch (const std::exception& failure) {
+    return JobError(JobFailure::Other, failure.what());
+  } catch (...) {
+    return JobError(JobFailure::Other, "Unexpected failure");
   }
 }

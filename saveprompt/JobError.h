@@ -15,6 +15,7 @@ inline constexpr int PathFileAccess = 75;
 inline constexpr int PathNotFound = 76;
 // A failure with no classic number of its own (a tool that wrote nothing, a bad file name).
 inline constexpr int Other = 5;
+inline constexpr int OutOfMemory = 7;
 }  // namespace JobFailure
 
 class JobError : public std::runtime_error {
@@ -35,3 +36,8 @@ class JobError : public std::runtime_error {
 // and lock violations and write protection are 70 "Permission denied"; a missing file 53, a
 // missing folder 76; other file-access errors 75 "Path/File access error".
 [[nodiscard]] JobError JobErrorFromWin32(DWORD error);
+
+// The failure being handled, as a JobError: called inside a catch block, it turns whatever was
+// thrown into the number and description the error handler shows (a std::exception's text, "Out of
+// memory" for an allocation failure).
+[[nodiscard]] JobError JobErrorFromCurrentException();

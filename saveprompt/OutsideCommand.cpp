@@ -3,27 +3,53 @@
 #include <shellapi.h>
 
 #include <optional>
-#include <vector>
+#include <sstream>
 
 namespace {
 
 bool IsBareName(const std::string& file) { return file.find_first_of("\\/:") == std::string::npos; }
 
-// The program `name` (".exe" added when it has no extension) in one of `folders`; empty if none.
-std::string SearchFolders(const std::string& folders, const std::string& name) {
-  std::vector<char> found(MAX_PATH);
-  for (;;) {
-    const DWORD length = SearchPathA(folders.c_str(), name.c_str(), ".exe", static_cast<DWORD>(found.size()),
-                                     found.data(), nullptr);
-    if (length == 0) return {};
-    if (length < found.size()) break;
-    found.resize(length);
-  }
-  const std::string path(found.data());
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
-  return path;
+// The extensions the shell tries for a bare program name, in its order.
+std::string ProgramExtensions() {
+  char buffer[1024] = {};
+  const DWORD length = GetEnvironmentVariableA("PATHEXT", buffer, sizeof buffer);
+  if (length == 0 || length >= sizeof buffer) return ".COM;.EXE;.BAT;.CMD";
+  return buffer;
 }
+
+std::optional<std::string> ProgramInFolder(const std::string& folder, const std::string& name) {
+  std::istringstream extensions(ProgramExtensions());
+  std::string extension;
+  while (std::getline(extensions, extension, ';')) {
+    if (extension.empty()) continue;
+    const std::string path = folder + "\\" + name + extension;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return path;
+  }
+  return std::nullopt;
+}
+
+// Makes `folder` the current folder for the lifetime of the object, then puts the old one back.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::string& folder) {
+    const DWORD size = GetCurrentDirectoryA(0, nullptr);
+    previous_.resize(size);
+    const DWORD length = GetCurrentDirectoryA(size, previous_.data());
+    previous_.resize(length < size ? length : 0);
+    entered_ = !previous_.empty() && SetCurrentDirectoryA(folder.c_str());
+  }
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+  ~CurrentFolder() {
+    if (entered_) SetCurrentDirectoryA(previous_.c_str());
+  }
+  [[nodiscard]] bool Entered() const { return entered_; }
+
+ private:
+  std::string previous_;
+  bool entered_ = false;
+};
 
 std::optional<std::string> EnvironmentValue(const std::string& name) {
   const DWORD size = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
@@ -33,8 +59,8 @@ std::optional<std::string> EnvironmentValue(const std::string& name) {
   return value;
 }
 
-// Puts a variable into this process's environment for as long as it lives (children started
-// meanwhile inherit it) and restores what was there before.
+// Puts a variable into this process's environment for as long as it lives (a child started
+// meanwhile inherits it), then restores what was there before.
 class ScopedEnvironment {
  public:
   ScopedEnvironment(const std::string& name, const std::string& value) : name_(name) {
@@ -45,8 +71,7 @@ class ScopedEnvironment {
   ScopedEnvironment(const ScopedEnvironment&) = delete;
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
   ~ScopedEnvironment() {
-    if (name_.empty()) return;
-    SetEnvironmentVariableA(name_.c_str(), previous_ ? previous_->c_str() : nullptr);
+    if (!name_.empty()) SetEnvironmentVariableA(name_.c_str(), previous_ ? previous_->c_str() : nullptr);
   }
 
  private:
@@ -54,36 +79,40 @@ class ScopedEnvironment {
   std::optional<std::string> previous_;
 };
 
-}  // namespace
-
-std::string FindOutsideCommand(const std::string& appFolder, const std::string& name) {
-  if (!IsBareName(name)) return name;
-  if (std::string inApp = SearchFolders(appFolder, name); !inApp.empty()) return inApp;
-  const std::optional<std::string> path = EnvironmentValue("PATH");
-  return path ? SearchFolders(*path, name) : std::string();
-}
-
-OutsideStart StartOutsideCommand(const std::string& appFolder, const OutsideCommand& command) {
-  OutsideStart start;
-  const std::string file = FindOutsideCommand(appFolder, command.file);
-  if (file.empty()) {
-    start.result = SE_ERR_FNF;
-    return start;
-  }
+OutsideStart ShellStart(const std::string& file, const OutsideCommand& command) {
   SHELLEXECUTEINFOA info{};
   info.cbSize = sizeof info;
-  // NOASYNC: the child is created before the call returns, so it sees the variable set for it.
+  // NOASYNC: the child exists when the call returns, so it has seen the variable set for it.
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
   info.lpVerb = command.verb.c_str();
   info.lpFile = file.c_str();
   info.lpParameters = command.parameters.c_str();
-  info.lpDirectory = command.folder.empty() ? nullptr : command.folder.c_str();
+  info.lpDirectory = command.folder.c_str();
   info.nShow = command.show;
   {
     const ScopedEnvironment environment(command.environmentName, command.environmentValue);
     ShellExecuteExA(&info);
-    start.result = static_cast<int>(reinterpret_cast<INT_PTR>(info.hInstApp));
   }
+  OutsideStart start;
+  start.result = reinterpret_cast<std::intptr_t>(info.hInstApp);
   start.process = UniqueHandle(info.hProcess);
   return start;
+}
+
+}  // namespace
+
+OutsideStart StartOutsideCommand(const std::string& appFolder, const OutsideCommand& command) {
+  if (!IsBareName(command.file)) return ShellStart(command.file, command);
+  if (const auto program = ProgramInFolder(appFolder, command.file)) return ShellStart(*program, command);
+  const CurrentFolder inAppFolder(appFolder);
+  if (!inAppFolder.Entered()) return {};  // rather not started than started from an unknown folder
+  return ShellStart(command.file, command);
+}
+
+std::intptr_t StartOutsideCommand(const std::string& appFolder, const std::string& name,
+                                  const std::string& parameters) {
+  OutsideCommand command;
+  command.file = name;
+  command.parameters = parameters;
+  return StartOutsideCommand(appFolder, command).result;
 }

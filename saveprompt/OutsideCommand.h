@@ -1,16 +1,17 @@
-// Starting the outside programs of a job (ShowPass, ShowSave, pdfenc, the stamp tool) through the
-// shell, the way the job has always started them, but keeping the process so the job can wait for it.
+// Outside programs that the job starts through the shell: ShowPass and ShowSave (started and left
+// alone), pdfenc and the stamp tool (started and waited for).
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "UniqueHandle.h"
 
 struct OutsideCommand {
   std::string verb = "Open";
-  // A path, or a bare name such as "pdfenc" (see FindOutsideCommand).
+  // A path, or a bare name such as "pdfenc" (see StartOutsideCommand).
   std::string file;
   std::string parameters;
   // The working folder; empty keeps the current one.
@@ -23,20 +24,21 @@ struct OutsideCommand {
 };
 
 struct OutsideStart {
-  // The shell's answer: above 32 when the program was started (SE_ERR_FNF and the like otherwise).
-  int result = 0;
-  // The started process when the shell hands one back (not for every kind of program).
+  // The shell's answer: above 32 when the program was started.
+  std::intptr_t result = 0;
+  // The started process when the shell hands one back (it does for Windows programs).
   UniqueHandle process;
   [[nodiscard]] bool Started() const noexcept { return result > 32; }
 };
 
-// Where a program named by bare name is taken from: the application folder when a program of that
-// name is there, else the folders of PATH. The current folder is never searched: after the Save
-// dialog it is wherever the user saved, and a program planted there must not run. Empty when no
-// such program exists. A name with a folder in it is returned unchanged.
-[[nodiscard]] std::string FindOutsideCommand(const std::string& appFolder, const std::string& name);
-
-// Starts the command through ShellExecuteExA (SEE_MASK_NOCLOSEPROCESS, no error UI of the shell's
-// own). A bare name is looked up with FindOutsideCommand first; when nothing is found, nothing is
-// started and the result is SE_ERR_FNF.
+// Starts the command with ShellExecuteExA, keeping the process (SEE_MASK_NOCLOSEPROCESS), without
+// any error message of the shell's own. A bare name is taken by its full path from the application
+// folder when a program of that name is there. Otherwise the name is searched on the program search
+// path while the current folder is the application folder: after a Save dialog the current folder is
+// wherever the user saved, and a program of that name planted there must never run.
 [[nodiscard]] OutsideStart StartOutsideCommand(const std::string& appFolder, const OutsideCommand& command);
+
+// ShowPass and ShowSave: `name` started hidden with the "Open" action and not waited for. Returns
+// the shell's result (greater than 32 on success).
+std::intptr_t StartOutsideCommand(const std::string& appFolder, const std::string& name,
+                                  const std::string& parameters = {});

@@ -7,8 +7,10 @@
 
 #include "FileInfo.h"
 #include "JobError.h"
+#include "JobMessages.h"
 #include "ModOnTOp.h"
 #include "ModReg.h"
+#include "SaveAs.h"
 #include "OutsideCommand.h"
 #include "PostProcessRules.h"
 #include "Pump.h"
@@ -146,7 +148,7 @@ JobError StampNotApplied(const std::string& reason, const std::string& target) {
 
 // Puts the installed file in place under its working name, unless a file of that name is there.
 void Stage(const std::string& installed, const std::string& staged, const std::string& target) {
-  if (IsFile(staged) || CopyFileA(installed.c_str(), staged.c_str(), FALSE)) return;
+  if (CheckFile(staged) || CopyFileA(installed.c_str(), staged.c_str(), FALSE)) return;
   throw StampNotApplied(FileName(installed) + " could not be copied to " + staged + " (" + LastErrorText() + ")", target);
 }
 
@@ -158,7 +160,7 @@ void StampPass(const JobState& job, milliseconds stallLimit) {
   const std::string system = GetSystemDir();
   if (system.empty()) throw StampNotApplied("The system folder is not known", target);
   const std::string held = system + "\\temp.pdf";
-  if (IsFile(held) && !DeleteFileA(held.c_str())) {
+  if (CheckFile(held) && !DeleteFileA(held.c_str())) {
     throw StampNotApplied(held + " could not be removed (" + LastErrorText() + ")", target);
   }
   Stage(system + "\\Kestrix.dll", system + "\\stamp.pdf", target);
@@ -170,7 +172,7 @@ void StampPass(const JobState& job, milliseconds stallLimit) {
     throw JobErrorFromWin32(GetLastError());
   }
   // Across volumes a move leaves the source behind when it cannot delete it.
-  if (IsFile(target) && !DeleteFileA(target.c_str())) throw JobErrorFromWin32(GetLastError());
+  if (CheckFile(target) && !DeleteFileA(target.c_str())) throw JobErrorFromWin32(GetLastError());
   Pump::PendingMessages();
 
   OutsideCommand command;
@@ -193,7 +195,8 @@ void StampPass(const JobState& job, milliseconds stallLimit) {
 void View(const JobState& job, HWND jobWindow) {
   const auto opened = reinterpret_cast<INT_PTR>(
       ShellExecuteA(jobWindow, "open", job.targetPath.c_str(), "", job.appFolder.c_str(), SW_SHOWNORMAL));
-  if (opened <= 32) OfferReaderDownload(jobWindow, "Folvarek Options");
+  // Unowned, like the job's other messages: the job window itself is never seen.
+  if (opened <= 32) OfferReaderDownload(nullptr, JobMessages::kJobWindowTitle);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@ inline constexpr std::chrono::milliseconds kDefaultWait = 20s;
 // when given); nullptr when none appears in time.
 [[nodiscard]] HWND WaitForWindow(const std::string& title, std::chrono::milliseconds timeout = kDefaultWait,
                                  const char* windowClass = nullptr);
+// True once `done()` holds within the time; it is checked at once and then every few milliseconds.
+[[nodiscard]] bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = kDefaultWait);
 // True once the window is gone (destroyed or hidden) within the time.
 [[nodiscard]] bool WaitGone(HWND window, std::chrono::milliseconds timeout = kDefaultWait);
 
@@ -26,6 +29,13 @@ inline constexpr std::chrono::milliseconds kDefaultWait = 20s;
 [[nodiscard]] std::string GetText(HWND window);
 [[nodiscard]] bool SetText(HWND control, const std::string& text);
 [[nodiscard]] std::string ClassOf(HWND window);
+
+// Descendant controls of a window, in the order the window lists them, optionally of one class.
+[[nodiscard]] std::vector<HWND> Controls(HWND window, const char* windowClass = nullptr);
+// The first descendant of the class whose text, with its "&" access marks removed, is `caption`.
+[[nodiscard]] HWND FindControl(HWND window, const char* windowClass, const std::string& caption);
+// A click on the control itself, as the mouse would give it (check boxes change their state).
+void Click(HWND control);
 
 // Clicks a button of a dialog the way the button itself would report it.
 void PressButton(HWND dialog, int controlId);
@@ -75,7 +85,47 @@ class Process {
   DWORD id_ = 0;
 };
 
+// A path the build hands over (a Unix path when cross-built) as Windows programs see it: Wine
+// shows the root of the Unix file system as drive Z:.
+[[nodiscard]] std::string WindowsPath(std::string buildPath);
+
+// A default value under HKEY_CLASSES_ROOT (a file type's program, a protocol's command) set for a
+// scenario and put back, or removed, when the owner goes: the prefix's own handlers would start
+// programs on the host.
+class ClassesDefault {
+ public:
+  explicit ClassesDefault(std::string key);
+  ClassesDefault(const ClassesDefault&) = delete;
+  ClassesDefault& operator=(const ClassesDefault&) = delete;
+  ~ClassesDefault();
+  [[nodiscard]] bool Set(const std::string& value) const;
+
+ private:
+  std::string key_;
+  std::optional<std::string> saved_;
+};
+
 // Top-level visible windows that belong to a process.
 [[nodiscard]] std::vector<HWND> WindowsOf(DWORD processId);
+
+// The state of a check box (BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE); nullopt when the
+// control does not answer.
+[[nodiscard]] std::optional<int> GetCheck(HWND box);
+// The control that has the keyboard focus in the thread owning `window`; nullptr when none.
+[[nodiscard]] HWND FocusOf(HWND window);
+// Alt+key as the keyboard delivers it, to the control that has the focus (so the dialog keys of
+// the target's message loop see it). `key` is the letter, upper case.
+void PostAccessKey(HWND target, char key);
+
+// Tree views of another process. Their items' texts are read through a buffer lent in that process.
+// Selects the item reached from the root along `captions` (the root's own text first), expanding
+// each item on the way as a user clicking through the tree would; false when an item is missing.
+[[nodiscard]] bool SelectTreeItem(HWND tree, const std::vector<std::string>& captions);
+
+// The shell's Browse for Folder dialog: its folder tree (nullptr when it has none).
+[[nodiscard]] HWND BrowseDialogTree(HWND dialog);
+// Selects the folder reached along `captions` and presses OK; false (and OK not pressed) when the
+// folder is not in the tree or the dialog does not let OK be pressed for it.
+[[nodiscard]] bool BrowseDialogChoose(HWND dialog, const std::vector<std::string>& captions);
 
 }  // namespace uidriver

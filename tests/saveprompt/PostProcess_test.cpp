@@ -83,30 +83,6 @@ bool ProcessRuns(const std::string& exeName) {
   return found;
 }
 
-// A default value under HKEY_CLASSES_ROOT, set for one test and put back afterwards.
-class ClassesValue {
- public:
-  ClassesValue(std::string key) : key_(std::move(key)) {
-    char data[1024] = {};
-    LONG size = sizeof data;
-    if (RegQueryValueA(HKEY_CLASSES_ROOT, key_.c_str(), data, &size) == ERROR_SUCCESS) saved_ = data;
-  }
-  ClassesValue(const ClassesValue&) = delete;
-  ClassesValue& operator=(const ClassesValue&) = delete;
-  ~ClassesValue() {
-    if (saved_) Set(*saved_);
-    else RegDeleteTreeA(HKEY_CLASSES_ROOT, key_.c_str());
-  }
-  void Set(const std::string& value) const {
-    ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, key_.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size())),
-              ERROR_SUCCESS);
-  }
-
- private:
-  std::string key_;
-  std::optional<std::string> saved_;
-};
-
 // Answers the next message box with this title from another thread; its description comes back.
 std::future<std::string> AnswerLater(const std::string& title, int button) {
   return std::async(std::launch::async, [title, button] {
@@ -411,13 +387,13 @@ class ViewingTest : public PostProcessTest {
     ASSERT_TRUE(CopyFileA(DoublePath().c_str(), (doubles_ + "\\viewer.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(DoublePath().c_str(), (doubles_ + "\\browser.exe").c_str(), FALSE));
     // The prefix's own handlers would start a browser on the host.
-    browser_.Set("\"" + doubles_ + "\\browser.exe\" \"%1\"");
+    ASSERT_TRUE(browser_.Set("\"" + doubles_ + "\\browser.exe\" \"%1\""));
   }
   void RegisterViewer() {
-    pdf_.Set("FolvarekTest.Viewer");
-    viewer_.Set("\"" + doubles_ + "\\viewer.exe\" \"%1\"");
+    ASSERT_TRUE(pdf_.Set("FolvarekTest.Viewer"));
+    ASSERT_TRUE(viewer_.Set("\"" + doubles_ + "\\viewer.exe\" \"%1\""));
   }
-  void RegisterNoViewer() { pdf_.Set("FolvarekTest.NoViewer"); }
+  void RegisterNoViewer() { ASSERT_TRUE(pdf_.Set("FolvarekTest.NoViewer")); }
   void TearDown() override {
     PostProcessTest::TearDown();
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "FolvarekTest.Viewer");
@@ -428,9 +404,9 @@ class ViewingTest : public PostProcessTest {
     return Record(tool);
   }
 
-  ClassesValue pdf_{".pdf"};
-  ClassesValue viewer_{"FolvarekTest.Viewer\\shell\\open\\command"};
-  ClassesValue browser_{"https\\shell\\open\\command"};
+  uidriver::ClassesDefault pdf_{".pdf"};
+  uidriver::ClassesDefault viewer_{"FolvarekTest.Viewer\\shell\\open\\command"};
+  uidriver::ClassesDefault browser_{"https\\shell\\open\\command"};
 };
 
 TEST_F(ViewingTest, TheFinishedFileOpensInTheRegisteredViewerOnlyWhenTheSettingAsks) {
@@ -542,26 +518,26 @@ TEST_F(PostProcessTest, TheCloseDownLeavesHiddenStagedFilesAndGivesUpOnWhatItCan
   SetFileAttributesA((scratch_ + "\\kept.pdf").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(PostProcessTest, OutsideCommandsByBareNameNeverComeFromTheCurrentFolder) {
-  char previous[MAX_PATH] = {};
-  GetCurrentDirectoryA(MAX_PATH, previous);
-  ASSERT_TRUE(CopyFileA(DoublePath().c_str(), (out_ + "\\ShowSave.exe").c_str(), FALSE));
-  ASSERT_TRUE(SetCurrentDirectoryA(out_.c_str()));
-  EXPECT_EQ(FindOutsideCommand(app_, "ShowSave"), "");
+TEST_F(PostProcessTest, AnOutsideCommandGetsItsVariableAloneAndHandsBackItsProcess) {
+  SetEnvironmentVariableA("FOLVAREK_PDF_PASSWORD", "the job's own");
   OutsideCommand command;
-  command.file = "ShowSave";
-  EXPECT_EQ(StartOutsideCommand(app_, command).result, SE_ERR_FNF);
-
-  ASSERT_TRUE(CopyFileA(DoublePath().c_str(), (app_ + "\\ShowSave.exe").c_str(), FALSE));
-  EXPECT_EQ(FindOutsideCommand(app_, "ShowSave"), app_ + "\\ShowSave.exe");
-  const OutsideStart started = StartOutsideCommand(app_, command);
-  EXPECT_TRUE(started.Started());
-  ASSERT_TRUE(started.process);
-  EXPECT_EQ(WaitForSingleObject(started.process.get(), 20000), WAIT_OBJECT_0);
-  EXPECT_NE(Record("ShowSave").find("line=\"" + app_ + "\\ShowSave.exe\""), std::string::npos) << Record("ShowSave");
-  // Programs on PATH are found as well (the system folder is on it).
-  EXPECT_EQ(FindOutsideCommand(app_, "notepad"), system_ + "\\notepad.exe");
-  SetCurrentDirectoryA(previous);
+  command.file = "pdfenc";  // a bare name: the program in the application folder
+  command.environmentName = "FOLVAREK_PDF_PASSWORD";
+  for (const std::string value : {"for this child", ""}) {
+    command.environmentValue = value;
+    const OutsideStart started = StartOutsideCommand(app_, command);
+    ASSERT_TRUE(started.Started());
+    ASSERT_TRUE(started.process);
+    EXPECT_EQ(WaitForSingleObject(started.process.get(), 20000), WAIT_OBJECT_0);
+    const std::string record = Record("pdfenc");
+    EXPECT_EQ(record.rfind("line=\"" + app_ + "\\pdfenc.", 0), 0u) << record;
+    // An empty value: the child gets no such variable at all.
+    EXPECT_NE(record.find(value.empty() ? "password-unset\n" : "password=" + value + "\n"), std::string::npos) << record;
+    char own[64] = {};
+    GetEnvironmentVariableA("FOLVAREK_PDF_PASSWORD", own, sizeof own);
+    EXPECT_STREQ(own, "the job's own");
+  }
+  SetEnvironmentVariableA("FOLVAREK_PDF_PASSWORD", nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,95 @@
+; Folvarek installer. Built by CMake (target `installer`), which passes the files to package:
+;   makensis -DVERSION=1.0.0 -DSAVEPROMPT=... -DSETTINGSDESK=... -DPDFENC=... -DSTAMPTOOL=...
+;            -DSTAMPPDF=... -DOUTFILE=... folvarek.nsi
+; Silent with /S. The uninstaller keeps the settings tree unless run with /REMOVESETTINGS (silent)
+; or told so when it asks.
+
+Unicode true
+Target amd64-unicode
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
+!include "x64.nsh"
+
+!define PRODUCT "Folvarek"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Folvarek"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\${PRODUCT}"
+ShowInstDetails show
+ShowUninstDetails show
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Function .onInit
+  SetRegView 64
+  ${DisableX64FSRedirection}
+FunctionEnd
+
+Function un.onInit
+  SetRegView 64
+  ${DisableX64FSRedirection}
+FunctionEnd
+
+Section "Folvarek"
+  SetShellVarContext all
+  SetOutPath "$INSTDIR"
+  File "/oname=saveprompt.exe" "${SAVEPROMPT}"
+  File "/oname=settingsdesk.exe" "${SETTINGSDESK}"
+  File "/oname=pdfenc.exe" "${PDFENC}"
+  ; The print pipeline leaves each job's PDF here; saveprompt removes it after the job.
+  CreateDirectory "$INSTDIR\temp"
+
+  ; The stamp tool and the default stamp live in the system folder, where each job stages them.
+  SetOutPath "$SYSDIR"
+  File "/oname=Kestrix.tlb" "${STAMPTOOL}"
+  File "/oname=Kestrix.dll" "${STAMPPDF}"
+  SetOutPath "$INSTDIR"
+
+  CreateShortCut "$SMPROGRAMS\Folvarek Settings.lnk" "$INSTDIR\settingsdesk.exe" "" "$INSTDIR\settingsdesk.exe" 0
+
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\settingsdesk.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+SectionEnd
+
+Section "Uninstall"
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\Folvarek Settings.lnk"
+  Delete "$INSTDIR\saveprompt.exe"
+  Delete "$INSTDIR\settingsdesk.exe"
+  Delete "$INSTDIR\pdfenc.exe"
+  Delete "$INSTDIR\uninstall.exe"
+  ; Only an empty scratch folder goes: a job's PDF still waiting there is the user's.
+  RMDir "$INSTDIR\temp"
+  RMDir "$INSTDIR"
+  Delete "$SYSDIR\Kestrix.tlb"
+  Delete "$SYSDIR\Kestrix.dll"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/REMOVESETTINGS" $R1
+  ${IfNot} ${Errors}
+    DeleteRegKey HKLM "Software\Folvarek"
+  ${Else}
+    MessageBox MB_YESNO|MB_ICONQUESTION "Also remove the Folvarek settings (default folder and options)?" /SD IDNO IDNO keep
+      DeleteRegKey HKLM "Software\Folvarek"
+    keep:
+  ${EndIf}
+SectionEnd

@@ -1,0 +1,136 @@
+#include "FrmPDFOptions.h"
+
+#include "CloseDown.h"
+#include "JobMessages.h"
+#include "ModOnTOp.h"
+
+namespace {
+
+constexpr char kClassName[] = "FolvarekJobWindow";
+// No border, no minimise or maximise box.
+constexpr DWORD kStyle = WS_POPUP;
+constexpr int kClientSize = 90;
+// Reduced to this at the top edge of the screen as soon as the job starts.
+constexpr int kVanishedSize = 10;
+
+// Every control lies outside the 90 x 90 twips client area and is never seen in normal use.
+constexpr DesignRect kFrame1Place{120, 720, 4815, 1575};
+
+}  // namespace
+
+// The application folder is known before anything can fail, so every unload knows whose scratch
+// folder it is.
+FrmPDFOptions::FrmPDFOptions(HINSTANCE instance) : instance_(instance), font_("MS Sans Serif", 8.25, scale_) {
+  job_.appFolder = ApplicationFolder();
+}
+
+FrmPDFOptions::~FrmPDFOptions() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+void FrmPDFOptions::Show() {
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance_;
+  windowClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(1));
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = kClassName;
+  RegisterClassExA(&windowClass);
+
+  const RECT place = CentredWindow(kClientSize, kClientSize, kStyle, 0, scale_);
+  hwnd_ = CreateWindowExA(0, kClassName, JobMessages::kJobWindowTitle, kStyle, place.left, place.top,
+                          place.right - place.left, place.bottom - place.top, nullptr, nullptr, instance_, this);
+  if (hwnd_ == nullptr) {
+    const std::string text = std::string(JobMessages::kCouldNotWrite) + "The job window could not be opened";
+    MessageBoxA(nullptr, text.c_str(), JobMessages::kFailureTitle, MB_OK | MB_ICONHAND);
+    PostQuitMessage(1);
+    return;
+  }
+  CreateControls();
+  Form_Load();
+}
+
+void FrmPDFOptions::Form_Load() noexcept { LoadMdl(); }
+
+void FrmPDFOptions::CreateControls() {
+  const HFONT font = font_.get();
+  const auto place = [&](int id, const char* windowClass, const char* text, DWORD style, DWORD exStyle,
+                         const DesignRect& design, const DesignRect* frame) {
+    return PlaceControl(hwnd_, {id, windowClass, text, style, exStyle, scale_.Place(design, frame), font});
+  };
+  place(kText2, "Edit", "Text2", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {240, 240, 1215, 285}, nullptr);
+  place(kText1, "Edit", "Text1", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {1560, 240, 1215, 285}, nullptr);
+  const HWND openButton =
+      place(kCommand1, "Button", "", WS_TABSTOP | BS_PUSHBUTTON | BS_ICON, 0, {120, 240, 570, 570}, &kFrame1Place);
+  SendMessageA(openButton, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(LoadIconA(instance_, MAKEINTRESOURCEA(1))));
+  place(kLabel1, "Static", "Open", SS_LEFT, 0, {840, 420, 615, 255}, &kFrame1Place);
+  place(kLabel8, "Static", "Path :", SS_LEFT, 0, {120, 900, 615, 255}, &kFrame1Place);
+  place(kLblPath, "Static", "", SS_LEFT | SS_NOPREFIX, 0, {840, 900, 3855, 255}, &kFrame1Place);
+  place(kLabel6, "Static", "File :", SS_LEFT, 0, {120, 1200, 615, 255}, &kFrame1Place);
+  place(kLabel5, "Static", "", SS_LEFT | SS_NOPREFIX, 0, {840, 1200, 3855, 255}, &kFrame1Place);
+  const HWND frame = place(kFrame1, "Button", "", BS_GROUPBOX, WS_EX_TRANSPARENT, kFrame1Place, nullptr);
+  SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  place(kLabel2, "Static", "Prompting for filename....", SS_LEFT, 0, {120, 2400, 4815, 255}, nullptr);
+  place(kLabel4, "Static", "Choose one of the options below to proceed next", SS_LEFT, 0, {120, 2760, 4815, 255},
+        nullptr);
+}
+
+void FrmPDFOptions::Vanish() {
+  RECT rect{};
+  GetWindowRect(hwnd_, &rect);
+  SetWindowPos(hwnd_, nullptr, rect.left, 0, scale_.Px(kVanishedSize), scale_.Px(kVanishedSize),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FrmPDFOptions::Unload() noexcept {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+// The job window is the program's only lasting window: when it unloads, the job's scratch folder
+// and staged files go, and the program ends.
+void FrmPDFOptions::JobWindowUnloading() noexcept {
+  CloseDown(job_.appFolder);
+  PostQuitMessage(0);
+}
+
+// The Open action of the picture button: the file named by Label5.
+void FrmPDFOptions::Command1_Click() noexcept {
+  char path[MAX_PATH * 4] = {};
+  GetDlgItemTextA(hwnd_, kLabel5, path, sizeof path);
+  OpenAction(hwnd_, path);
+}
+
+LRESULT CALLBACK FrmPDFOptions::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  if (message == WM_NCCREATE) {
+    SetWindowLongPtrA(window, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<FrmPDFOptions*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+  switch (message) {
+    case WM_CTLCOLORSTATIC: {
+      // The two labels that receive the save folder and the target path are red.
+      const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+      if (id != kLblPath && id != kLabel5) break;
+      const HDC dc = reinterpret_cast<HDC>(wParam);
+      SetTextColor(dc, RGB(255, 0, 0));
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kCommand1 && HIWORD(wParam) == BN_CLICKED) {
+        self->Command1_Click();
+        return 0;
+      }
+      break;
+    case WM_DESTROY:
+      self->JobWindowUnloading();
+      return 0;
+    case WM_NCDESTROY:
+      self->hwnd_ = nullptr;
+      break;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}

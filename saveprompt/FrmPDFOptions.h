@@ -1,0 +1,58 @@
+// The job window: never worked with directly. Loading it runs the whole print job (LoadMdl), and
+// its unload ends the program.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "JobError.h"
+#include "JobState.h"
+#include "PostProcess.h"
+#include "WindowScale.h"
+
+class FrmPDFOptions {
+ public:
+  // Control ids.
+  enum Control : int {
+    kText2 = 201, kText1, kFrame1, kCommand1, kLabel8, kLblPath, kLabel6, kLabel5, kLabel1, kLabel2, kLabel4
+  };
+
+  explicit FrmPDFOptions(HINSTANCE instance);
+  FrmPDFOptions(const FrmPDFOptions&) = delete;
+  FrmPDFOptions& operator=(const FrmPDFOptions&) = delete;
+  ~FrmPDFOptions();
+
+  // Creates the window, hidden, and loads it. The load runs the job to its end; when Show returns
+  // the window has unloaded and the program's quit message is waiting.
+  void Show();
+
+ private:
+  // The job (LoadMdl.cpp).
+  enum class SaveAsAnswer { Settled, Cancelled, AskAgain };
+  void LoadMdl() noexcept;
+  void ReadSettings();
+  void PrepareSaveFolder();
+  [[nodiscard]] bool FindJobPdf();
+  void SplitJobPdfName();
+  [[nodiscard]] SaveAsAnswer SettleTarget();
+  [[nodiscard]] bool MayReplace(const std::string& path);
+  [[nodiscard]] JobLabels Labels() const;
+  void CloseOut() noexcept;
+  void EndWithFailure(const JobError& failure) noexcept;
+
+  // The window (FrmPDFOptions.cpp).
+  void Form_Load() noexcept;
+  void CreateControls();
+  void Vanish();
+  void Unload() noexcept;
+  void JobWindowUnloading() noexcept;
+  void Command1_Click() noexcept;
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
+  HINSTANCE instance_;
+  HWND hwnd_ = nullptr;
+  WindowScale scale_;
+  UniqueFont font_;
+  JobState job_;
+};

@@ -1,0 +1,143 @@
+// The print job, run from the job window's load from start to end: the settings, the permission
+// code, the save folder, the job's PDF in the scratch folder, the password, the Save File As prompt,
+// the target path and the post-processing that writes it. One error handler covers all of it, and
+// every way out unloads the window, which ends the program.
+#include <string>
+
+#include "FrmPDFOptions.h"
+#include "JobFiles.h"
+#include "JobMessages.h"
+#include "JobNames.h"
+#include "ModOnTOp.h"
+#include "ModReg.h"
+#include "OutsideCommand.h"
+#include "Permissions.h"
+#include "PostProcess.h"
+#include "SaveAs.h"
+#include "SettingText.h"
+#include "frmPassword.h"
+
+void FrmPDFOptions::LoadMdl() noexcept {
+  // Up to the first Save File As prompt there is no prompt to go back to: every failure ends the job.
+  try {
+    strPassword.clear();
+    job_.strPermissions.clear();
+    Vanish();
+    ReadSettings();
+    job_.strPermissions = folvarek::PermissionCode(job_.AllowCopy, job_.AllowPrint);
+    PrepareSaveFolder();
+    PassPending = false;
+    if (!FindJobPdf()) {
+      CloseOut();
+      return;
+    }
+    SplitJobPdfName();
+    if (folvarek::IsFlagSet(job_.AskforPass)) AskForPassword(instance_, job_.appFolder);
+  } catch (...) {
+    EndWithFailure(JobErrorFromCurrentException());
+    return;
+  }
+
+  // The save-as loop with the post-processing. A file that cannot be written or removed where the
+  // user asked (failures 70 and 75) sends the user back to the prompt; any other failure ends the job.
+  for (;;) {
+    try {
+      const SaveAsAnswer answer = SettleTarget();
+      if (answer == SaveAsAnswer::AskAgain) continue;
+      if (answer == SaveAsAnswer::Settled) RunPostProcessing(job_, hwnd_, Labels());
+      break;
+    } catch (...) {
+      const JobError failure = JobErrorFromCurrentException();
+      if (!failure.SendsBackToPrompt()) {
+        EndWithFailure(failure);
+        return;
+      }
+      MessageBoxA(nullptr, JobMessages::kCannotOverwrite, JobMessages::kProgramTitle, MB_OK | MB_ICONHAND);
+    }
+  }
+  CloseOut();
+}
+
+void FrmPDFOptions::ReadSettings() {
+  job_.saveFolder = ModReg::GetSaveLocation();
+  job_.AskforPass = ModReg::GetPasswordOpt();
+  job_.AllowCopy = ModReg::GetAllowCopyOpt();
+  job_.AllowPrint = ModReg::GetAllowPrintOpt();
+}
+
+// The save folder is the prompt's starting folder; it is created before anything is asked. Without
+// one the prompt starts wherever the dialog chooses.
+void FrmPDFOptions::PrepareSaveFolder() {
+  job_.saveFolder = folvarek::WithTrailingBackslash(job_.saveFolder);
+  if (!job_.saveFolder.empty()) CreateSaveFolder(hwnd_, job_.saveFolder);
+}
+
+// The job's PDF is the first file of the scratch folder, by name, whose name ends in "pdf".
+bool FrmPDFOptions::FindJobPdf() {
+  const std::string scratch = job_.ScratchFolder();
+  for (const std::string& name : ListFilesByName(scratch)) {
+    if (folvarek::EndsInPdf(name)) {
+      job_.jobPdfPath = scratch + "\\" + name;
+      return true;
+    }
+  }
+  return false;
+}
+
+void FrmPDFOptions::SplitJobPdfName() {
+  const std::string name = job_.jobPdfPath.substr(job_.jobPdfPath.find_last_of('\\') + 1);
+  const auto parts = folvarek::SplitAtLastDot(name);
+  if (!parts) throw JobError(JobFailure::Other, "Invalid procedure call or argument");
+  job_.baseName = parts->baseName;
+  job_.extension = parts->extension;
+}
+
+// One round of the save-as loop: the prompt, the overwrite question for a file that already exists,
+// and the target path ending in ".pdf".
+FrmPDFOptions::SaveAsAnswer FrmPDFOptions::SettleTarget() {
+  job_.targetPath.clear();
+  StartOutsideCommand(job_.appFolder, "ShowSave");
+  const std::string answer = ShowSaveAs(job_.saveFolder);
+  if (answer.empty()) return SaveAsAnswer::Cancelled;
+
+  const std::string chosen(folvarek::PlainPath(answer));
+  if (!MayReplace(chosen)) return SaveAsAnswer::AskAgain;
+  const std::string target = folvarek::NormaliseTarget(answer);
+  // A name typed without ".pdf" must not silently replace the PDF of that name either.
+  if (target != chosen && !MayReplace(target)) return SaveAsAnswer::AskAgain;
+  job_.targetPath = target;
+  return SaveAsAnswer::Settled;
+}
+
+// True when nothing is in the way: no file at `path`, or the user agreed to over write it and it has
+// been deleted (without forcing, so a read-only or locked file is failure 70).
+bool FrmPDFOptions::MayReplace(const std::string& path) {
+  if (!CheckFile(path)) return true;
+  const std::string question = path + JobMessages::kAlreadyExists;
+  if (MessageBoxA(nullptr, question.c_str(), JobMessages::kProgramTitle, MB_YESNO) != IDYES) return false;
+  DeleteWithoutForcing(path);
+  return true;
+}
+
+// The save folder (or the scratch folder without one) and the target go into the two red labels.
+JobLabels FrmPDFOptions::Labels() const {
+  const HWND window = hwnd_;
+  return {[window](const std::string& text) { SetDlgItemTextA(window, kLblPath, text.c_str()); },
+          [window](const std::string& text) { SetDlgItemTextA(window, kLabel5, text.c_str()); }};
+}
+
+// The end of every job that gets this far. Without a target the job's PDF was not saved.
+void FrmPDFOptions::CloseOut() noexcept {
+  if (job_.targetPath.empty()) {
+    MessageBoxA(nullptr, JobMessages::kNoPdfFile, JobMessages::kJobWindowTitle, MB_OK | MB_ICONHAND);
+  } else {
+    SetOnTop(hwnd_, true);
+  }
+  Unload();
+}
+
+void FrmPDFOptions::EndWithFailure(const JobError& failure) noexcept {
+  const std::string text = JobMessages::kCouldNotWrite + failure.Description();
+  MessageBoxA(nullptr, text.c_str(), JobMessages::kFailureTitle, MB_OK | MB_ICONHAND);
+  Unload();
+}

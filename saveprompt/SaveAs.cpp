@@ -1,0 +1,98 @@
+#include "SaveAs.h"
+
+#include <cderr.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <cstdio>
+
+#include "JobError.h"
+#include "JobNames.h"
+#include "ModOnTOp.h"
+#include "SettingText.h"
+
+namespace {
+
+// The file name buffer: 254 spaces, which the dialog also shows as the initial file name, and the
+// terminating NUL that makes it 255 characters for the dialog.
+constexpr std::size_t kNameBufferChars = 254;
+
+std::string BlankNameBuffer() { return std::string(kNameBufferChars, ' ') + '\0'; }
+
+// The dialog has no owner, so nothing keeps it above the application that printed: while it is
+// shown, a hook brings the dialog to the front as soon as it has been created.
+class SaveDialogToFront {
+ public:
+  SaveDialogToFront() : hook_(SetWindowsHookExA(WH_CALLWNDPROCRET, Watch, nullptr, GetCurrentThreadId())) {}
+  SaveDialogToFront(const SaveDialogToFront&) = delete;
+  SaveDialogToFront& operator=(const SaveDialogToFront&) = delete;
+  ~SaveDialogToFront() {
+    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+  }
+
+ private:
+  static LRESULT CALLBACK Watch(int code, WPARAM sentByThisThread, LPARAM param) noexcept {
+    if (code == HC_ACTION) {
+      const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(param);
+      // The dialog itself, not its message boxes, which it owns.
+      if (message->message == WM_INITDIALOG && GetWindow(message->hwnd, GW_OWNER) == nullptr &&
+          !(GetWindowLongA(message->hwnd, GWL_STYLE) & WS_CHILD)) {
+        BringToFront(message->hwnd);
+      }
+    }
+    return CallNextHookEx(nullptr, code, sentByThisThread, param);
+  }
+
+  HHOOK hook_;
+};
+
+}  // namespace
+
+std::string ShowSaveAs(const std::string& initialFolder) {
+  std::string file = BlankNameBuffer();
+  std::string fileTitle = BlankNameBuffer();
+  // The single filter, closed by two NULs (the literal adds the second).
+  static constexpr char kFilter[] = "PDF Files (*.PDF)\0*.PDF\0";
+
+  OPENFILENAMEA record{};
+  // The classic record, without the tail fields added for the places bar.
+  record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  record.hwndOwner = nullptr;
+  record.hInstance = nullptr;
+  record.lpstrFilter = kFilter;
+  record.lpstrFile = file.data();
+  record.nMaxFile = static_cast<DWORD>(file.size());
+  record.lpstrFileTitle = fileTitle.data();
+  record.nMaxFileTitle = static_cast<DWORD>(fileTitle.size());
+  record.lpstrInitialDir = initialFolder.empty() ? nullptr : initialFolder.c_str();
+  record.lpstrTitle = "Save File As";
+  record.Flags = 0;
+
+  BOOL chosen = FALSE;
+  {
+    const SaveDialogToFront toFront;
+    chosen = GetSaveFileNameA(&record);
+  }
+  if (chosen) return folvarek::SaveDialogAnswer(file);
+
+  const DWORD failure = CommDlgExtendedError();
+  if (failure == 0) return {};  // cancelled
+  if (failure == FNERR_BUFFERTOOSMALL) {
+    throw JobError(JobFailure::PathFileAccess, "Path/File access error");
+  }
+  char description[64];
+  std::snprintf(description, sizeof description, "The Save File As dialog failed (error 0x%04lX)",
+                static_cast<unsigned long>(failure));
+  throw JobError(JobFailure::Other, description);
+}
+
+bool CreateSaveFolder(HWND owner, const std::string& strP) {
+  if (folvarek::TrimBlanks(strP).empty()) return false;
+  return SHCreateDirectoryExA(owner, strP.c_str(), nullptr) == ERROR_SUCCESS;
+}
+
+bool CheckFile(const std::string& szFame) {
+  if (szFame.empty()) return false;
+  const DWORD attributes = GetFileAttributesA(szFame.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}

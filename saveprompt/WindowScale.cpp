@@ -1,0 +1,48 @@
+#include "WindowScale.h"
+
+#include <cstring>
+
+#include "SettingText.h"
+
+RECT WindowScale::Place(const DesignRect& design, const DesignRect* container) const {
+  // A frame is a window of its own in the design: its children are placed from its pixel corner.
+  const int originX = container != nullptr ? Px(container->left) : 0;
+  const int originY = container != nullptr ? Px(container->top) : 0;
+  const int left = originX + Px(design.left);
+  const int top = originY + Px(design.top);
+  return RECT{left, top, left + Px(design.width), top + Px(design.height)};
+}
+
+UniqueFont::UniqueFont(const char* face, double points, const WindowScale& scale) {
+  LOGFONTA description{};
+  description.lfHeight = -folvarek::RoundHalfEven(points * scale.Dpi() / 72.0);
+  description.lfWeight = FW_NORMAL;
+  description.lfCharSet = DEFAULT_CHARSET;
+  std::strncpy(description.lfFaceName, face, LF_FACESIZE - 1);
+  font_ = CreateFontIndirectA(&description);
+}
+
+HWND PlaceControl(HWND parent, const ControlDesign& design) {
+  const RECT& r = design.place;
+  const HWND control = CreateWindowExA(design.exStyle, design.windowClass, design.text,
+                                       WS_CHILD | WS_VISIBLE | design.style, r.left, r.top, r.right - r.left,
+                                       r.bottom - r.top, parent,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
+                                       reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
+                                       nullptr);
+  if (control != nullptr && design.font != nullptr) {
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(design.font), FALSE);
+  }
+  return control;
+}
+
+RECT CentredWindow(int clientWidthTwips, int clientHeightTwips, DWORD style, DWORD exStyle,
+                   const WindowScale& scale) {
+  RECT frame{0, 0, scale.Px(clientWidthTwips), scale.Px(clientHeightTwips)};
+  AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, scale.Dpi());
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  return RECT{left, top, left + width, top + height};
+}

@@ -1,0 +1,320 @@
+#include "FrmPref.h"
+
+#include <cwchar>
+#include <exception>
+#include <initializer_list>
+#include <utility>
+
+#include "ModBForFolder.h"
+#include "ModReg.h"
+#include "SettingText.h"
+#include "Twips.h"
+
+namespace {
+
+constexpr int kWindow = -1;
+constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL, which Enter and Escape send
+
+// Positions in twips, relative to the parent (the window or a frame).
+struct ControlLayout {
+  const char* windowClass;
+  const char* caption;
+  DWORD style;
+  DWORD exStyle;
+  int parent;
+  int left, top, width, height;
+};
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+constexpr DWORD kCheckBox = kChild | WS_TABSTOP | BS_3STATE;
+
+// In the order of FrmPref::Control: creation order is the order the focus moves in.
+constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
+    {"Button", "&OK", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, kWindow, 4530, 4080, 1140, 375},
+    {"Button", "&Cancel", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, kWindow, 5730, 4080, 1140, 375},
+    {"Button", "Ask if you want to set a password when creating your PDF file", kCheckBox, 0, FrmPref::Frame2,
+     240, 370, 4815, 195},
+    {"Button", "Stop users copying from PDF files you create", kCheckBox, 0, FrmPref::Frame2, 240, 755, 3615, 195},
+    {"Button", "Stop users printing from PDF files you create", kCheckBox, 0, FrmPref::Frame2, 240, 1130, 3615, 195},
+    {"Button", "&Browse", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, FrmPref::Frame3, 5700, 1060, 765, 285},
+    {"Edit", "", kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, FrmPref::Frame3, 240, 1060, 5430, 285},
+    {"Button", "Automatically open PDF file after creation", kCheckBox, 0, FrmPref::Frame3, 240, 350, 3375, 195},
+    {"Static", "Default to this directory when creating PDF files:", kChild | SS_LEFT, 0, FrmPref::Frame3, 240,
+     760, 3495, 255},
+    // The frames come last, so they lie under the controls they hold.
+    {"Button", " Settings ", kChild | BS_GROUPBOX, 0, kWindow, 240, 240, 6615, 1695},
+    {"Button", " Security ", kChild | BS_GROUPBOX, 0, kWindow, 240, 1995, 6615, 1695},
+};
+
+constexpr int kClientWidth = 7065;
+constexpr int kClientHeight = 4590;
+constexpr int kClientLeft = 3150;
+constexpr int kClientTop = 2130;
+constexpr double kControlFontPoints = 8.25;
+constexpr double kTwipsPerPoint = 20.0;
+
+constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+
+constexpr const char* kMessageTitle = "settingsdesk";
+constexpr const char* kCouldNotSave = "Could not Save Settings";
+
+bool FolderExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The dialog manager gives the window Tab and access-key handling; the controls are made in code,
+// so the template holds only the frame of the window (no menu, the dialog class, no title yet).
+#pragma pack(push, 2)
+struct EmptyDialogTemplate {
+  DLGTEMPLATE dialog;
+  WORD menu;
+  WORD windowClass;
+  WCHAR title;
+};
+#pragma pack(pop)
+
+}  // namespace
+
+FrmPref::~FrmPref() {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+bool FrmPref::Show() {
+  alignas(DWORD) const EmptyDialogTemplate empty{{kWindowStyle, kWindowExStyle, 0, 0, 0, 0, 0}, 0, 0, 0};
+  const HWND window = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &empty.dialog, nullptr, DialogProc,
+                                                 reinterpret_cast<LPARAM>(this));
+  if (window == nullptr) return false;
+  ShowWindow(window, SW_SHOW);
+  return true;
+}
+
+bool FrmPref::HandleDialogMessage(MSG& message) {
+  return window_ != nullptr && IsDialogMessageA(window_, &message);
+}
+
+INT_PTR CALLBACK FrmPref::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(window, DWLP_USER, lParam);
+    reinterpret_cast<FrmPref*>(lParam)->window_ = window;
+  }
+  auto* self = reinterpret_cast<FrmPref*>(GetWindowLongPtrA(window, DWLP_USER));
+  if (self == nullptr) return FALSE;
+  try {
+    return self->OnMessage(message, wParam, lParam);
+  } catch (const std::exception&) {
+    return FALSE;  // nothing may cross into the window manager; the window stays as it was
+  }
+}
+
+INT_PTR FrmPref::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      if (!CreateControls()) {
+        DestroyWindow(window_);
+        return FALSE;
+      }
+      SetWindowTextA(window_, "Folvarek Settings");
+      const HINSTANCE instance = GetModuleHandleA(nullptr);
+      const UINT dpi = GetDpiForWindow(window_);
+      for (const auto& [kind, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
+        const int size = GetSystemMetricsForDpi(metric, dpi);
+        const HANDLE icon = LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, size, size, LR_SHARED);
+        SendMessageA(window_, WM_SETICON, kind, reinterpret_cast<LPARAM>(icon));
+      }
+      ApplyLayout(dpi);
+      PlaceWindow(dpi);
+      Form_Load();
+      SetFocus(controls_[Command1_OK]);
+      return FALSE;  // the focus is set
+    }
+    case WM_COMMAND: {
+      if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+      const int index = LOWORD(wParam) - kFirstControlId;
+      switch (index) {
+        case Command1_OK:
+        case Command1_Cancel: Command1_Click(index); break;
+        case CmdBFFolder: CmdBFFolder_Click(); break;
+        case chkPassword:
+        case chkAllowCopy:
+        case chkAllowPrint:
+        case chkPDFResults: CheckBox_Click(static_cast<Control>(index)); break;
+        default: break;  // Enter and Escape: the window has no default or cancel button
+      }
+      return TRUE;
+    }
+    case WM_CLOSE:
+      Unload();
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam) Unload();
+      return TRUE;
+    case WM_DPICHANGED: {
+      ApplyLayout(LOWORD(wParam));
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+      return TRUE;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return TRUE;
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(window_, DWLP_USER, 0);
+      window_ = nullptr;
+      controls_.fill(nullptr);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+bool FrmPref::CreateControls() {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  for (int i = 0; i < ControlCount; ++i) {
+    const ControlLayout& c = kLayout[i];
+    controls_[i] = CreateWindowExA(c.exStyle, c.windowClass, c.caption, c.style, 0, 0, 0, 0, window_,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), instance,
+                                   nullptr);
+    if (controls_[i] == nullptr) return false;
+  }
+  return true;
+}
+
+// Twips become pixels at the window's real resolution, so the window looks the same at any DPI.
+void FrmPref::ApplyLayout(UINT dpi) {
+  const double twipsPerPixel = folvarek::TwipsPerPixel(dpi);
+  const auto px = [twipsPerPixel](double twips) { return folvarek::TwipsToPixels(twips, twipsPerPixel); };
+
+  LOGFONTW control{};
+  control.lfHeight = -px(kControlFontPoints * kTwipsPerPoint);
+  control.lfWeight = FW_NORMAL;
+  control.lfCharSet = DEFAULT_CHARSET;
+  std::wcscpy(control.lfFaceName, L"Tahoma");
+  // The window's default font is the one the system uses for message boxes and dialogs.
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  const LOGFONTW window =
+      SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi) ? metrics.lfMessageFont
+                                                                                            : control;
+  UniqueFont controlFont(CreateFontIndirectW(&control));
+  UniqueFont windowFont(CreateFontIndirectW(&window));
+
+  SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont.get()), FALSE);
+  for (int i = 0; i < ControlCount; ++i) {
+    const ControlLayout& c = kLayout[i];
+    int left = px(c.left);
+    int top = px(c.top);
+    if (c.parent != kWindow) {
+      // A frame does not hold its controls as child windows; they sit on the window at its offset.
+      left += px(kLayout[c.parent].left);
+      top += px(kLayout[c.parent].top);
+    }
+    SetWindowPos(controls_[i], nullptr, left, top, px(c.width), px(c.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    const HFONT font = i == TxtPath ? windowFont.get() : controlFont.get();
+    SendMessageA(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  }
+  // The old fonts go only after no control uses them any more.
+  controlFont_ = std::move(controlFont);
+  windowFont_ = std::move(windowFont);
+
+  RECT frame{0, 0, px(kClientWidth), px(kClientHeight)};
+  AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi);
+  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+}
+
+// The client area's top left corner goes to its place on the screen.
+void FrmPref::PlaceWindow(UINT dpi) {
+  const double twipsPerPixel = folvarek::TwipsPerPixel(dpi);
+  RECT frame{0, 0, 0, 0};
+  AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi);
+  SetWindowPos(window_, nullptr, folvarek::TwipsToPixels(kClientLeft, twipsPerPixel) + frame.left,
+               folvarek::TwipsToPixels(kClientTop, twipsPerPixel) + frame.top, 0, 0,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+}
+
+void FrmPref::Form_Load() {
+  SetWindowTextA(controls_[TxtPath], ModReg::GetSaveLocation().c_str());
+  SetCheck(chkAllowPrint, folvarek::CheckStateFromFlag(ModReg::GetAllowPrintOpt()));
+  SetCheck(chkAllowCopy, folvarek::CheckStateFromFlag(ModReg::GetAllowCopyOpt()));
+  SetCheck(chkPassword, folvarek::CheckStateFromFlag(ModReg::GetPasswordOpt()));
+  SetCheck(chkPDFResults, folvarek::CheckStateFromFlag(ModReg::GetViewPDFOpt()));
+}
+
+// However the window closes, a missing folder named in the text box is created; nothing is stored.
+void FrmPref::Form_Unload() {
+  const std::string typed = PathText();
+  if (!FolderExists(folvarek::TrimBlanks(typed))) (void)CreateSaveFolder(window_, typed);
+}
+
+void FrmPref::Unload() {
+  Form_Unload();
+  DestroyWindow(window_);
+}
+
+void FrmPref::CmdBFFolder_Click() {
+  const std::string chosen = BrowseForFolder(window_);
+  if (!folvarek::TrimBlanks(chosen).empty()) SetWindowTextA(controls_[TxtPath], chosen.c_str());
+}
+
+void FrmPref::Command1_Click(int index) {
+  try {
+    if (index == Command1_Cancel) {
+      Unload();
+      return;
+    }
+    if (!CheckRemainingSettings()) return;
+    if (!SaveChanges()) {
+      ShowMessage(kCouldNotSave);
+      return;
+    }
+    Unload();
+  } catch (const std::exception&) {
+    ShowMessage(kCouldNotSave);
+  }
+}
+
+void FrmPref::CheckBox_Click(Control box) { SetCheck(box, folvarek::NextCheckState(CheckOf(box))); }
+
+bool FrmPref::CheckRemainingSettings() {
+  const std::string typed = PathText();
+  const std::string trimmed = folvarek::TrimBlanks(typed);
+  if (trimmed.empty()) {
+    ShowMessage("Please specify a location to save files");
+    SendMessageA(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(controls_[TxtPath]), TRUE);
+    return false;
+  }
+  if (!FolderExists(trimmed)) (void)CreateSaveFolder(window_, typed);
+  if (!ModReg::SetSaveLocation(typed)) {
+    ShowMessage(kCouldNotSave);
+    return false;
+  }
+  return true;
+}
+
+bool FrmPref::SaveChanges() {
+  const bool password = ModReg::SetPasswordOpt(folvarek::FlagFromCheckState(CheckOf(chkPassword)));
+  const bool copy = ModReg::SetAllowCopyOpt(folvarek::FlagFromCheckState(CheckOf(chkAllowCopy)));
+  const bool print = ModReg::SetAllowPrintOpt(folvarek::FlagFromCheckState(CheckOf(chkAllowPrint)));
+  const bool view = ModReg::SetViewPDFOpt(folvarek::FlagFromCheckState(CheckOf(chkPDFResults)));
+  return password && copy && print && view;
+}
+
+std::string FrmPref::PathText() const {
+  const HWND box = controls_[TxtPath];
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(box)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextA(box, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+folvarek::CheckState FrmPref::CheckOf(Control box) const {
+  return static_cast<folvarek::CheckState>(SendMessageA(controls_[box], BM_GETCHECK, 0, 0));
+}
+
+void FrmPref::SetCheck(Control box, folvarek::CheckState state) {
+  SendMessageA(controls_[box], BM_SETCHECK, static_cast<WPARAM>(state), 0);
+}
+
+void FrmPref::ShowMessage(const char* text) { MessageBoxA(window_, text, kMessageTitle, MB_OK); }

@@ -1,0 +1,80 @@
+// The preferences window "Folvarek Settings": shows the stored default folder and the four options
+// and stores them when the user presses OK. It is shown modeless; the program runs while it is open.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "CheckFlag.h"
+
+class FrmPref {
+ public:
+  FrmPref() = default;
+  FrmPref(const FrmPref&) = delete;
+  FrmPref& operator=(const FrmPref&) = delete;
+  ~FrmPref();
+
+  // Creates the window, loads the stored settings into it and shows it with the focus on OK.
+  // False when the window could not be created.
+  [[nodiscard]] bool Show();
+  // The window while it is open; nullptr once it has unloaded.
+  [[nodiscard]] HWND Window() const { return window_; }
+  // Gives a message of the program's loop to the window's keyboard handling (Tab, access keys);
+  // true when it was handled there and must not be dispatched again.
+  [[nodiscard]] bool HandleDialogMessage(MSG& message);
+
+  // Checks the location, creates its folder when missing and stores it. True when it was accepted
+  // and stored; a blank location or a failed write has been reported to the user when false.
+  [[nodiscard]] bool CheckRemainingSettings();
+  // Stores the four option flags, each write independent of the others; true when all were stored.
+  [[nodiscard]] bool SaveChanges();
+
+  // The controls, in the order the keyboard focus moves through them, then those it skips.
+  enum Control : int {
+    Command1_OK,
+    Command1_Cancel,
+    chkPassword,
+    chkAllowCopy,
+    chkAllowPrint,
+    CmdBFFolder,
+    TxtPath,
+    chkPDFResults,
+    Label1,
+    Frame3,
+    Frame2,
+    ControlCount
+  };
+
+ private:
+  struct FontDeleter {
+    void operator()(HFONT font) const noexcept { DeleteObject(font); }
+  };
+  using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  void Form_Load();
+  void Form_Unload();
+  void Unload();
+  void CmdBFFolder_Click();
+  void Command1_Click(int index);
+  void CheckBox_Click(Control box);
+
+  [[nodiscard]] bool CreateControls();
+  void ApplyLayout(UINT dpi);
+  void PlaceWindow(UINT dpi);
+  [[nodiscard]] std::string PathText() const;
+  [[nodiscard]] folvarek::CheckState CheckOf(Control box) const;
+  void SetCheck(Control box, folvarek::CheckState state);
+  void ShowMessage(const char* text);
+
+  HWND window_ = nullptr;
+  std::array<HWND, ControlCount> controls_{};
+  UniqueFont controlFont_;  // Tahoma 8.25 pt, for every control but the text box
+  UniqueFont windowFont_;   // the window's default font, which the text box uses
+};

@@ -1,0 +1,98 @@
+// uidriver: the UI driver as a command, for scripts that play the user (the demo, the suite on the
+// installed product). One action per run; every wait is bounded.
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "UiDriver.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: uidriver [--timeout MS] ACTION ...\n"
+    "  wait TITLE                 wait for a window with this title\n"
+    "  gone TITLE                 wait until no window has this title\n"
+    "  box TITLE OK|Cancel|Yes|No read a message box (printed as title | text | buttons | icon), answer it\n"
+    "  type TITLE N TEXT          put TEXT into the N-th edit box (from 1) of the window\n"
+    "  click TITLE CAPTION        click the button with this caption (access marks left out)\n"
+    "  check TITLE CAPTION 0|1    click the check box until it is clear (0) or ticked (1)\n"
+    "  save TITLE NAME            choose NAME in a Save dialog\n"
+    "  cancel TITLE               cancel a dialog\n";
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "uidriver: %s\n", message.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  auto timeout = uidriver::kDefaultWait;
+  if (args.size() >= 2 && args[0] == "--timeout") {
+    timeout = std::chrono::milliseconds(std::strtol(args[1].c_str(), nullptr, 10));
+    args.erase(args.begin(), args.begin() + 2);
+  }
+  if (args.size() < 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const std::string& action = args[0];
+  const std::string& title = args[1];
+
+  if (action == "gone") {
+    const HWND window = uidriver::WaitForWindow(title, std::chrono::milliseconds(0));
+    return window == nullptr || uidriver::WaitGone(window, timeout) ? 0 : Fail("still open: " + title);
+  }
+  const HWND window = uidriver::WaitForWindow(title, timeout);
+  if (window == nullptr) return Fail("no window titled \"" + title + "\"");
+
+  if (action == "wait" && args.size() == 2) return 0;
+  if (action == "box" && args.size() == 3) {
+    static const std::map<std::string, int> buttons = {{"OK", IDOK}, {"Cancel", IDCANCEL}, {"Yes", IDYES}, {"No", IDNO}};
+    const auto button = buttons.find(args[2]);
+    const auto box = uidriver::ReadMessageBox(window);
+    if (button == buttons.end() || !box) return Fail("not a message box or no such button");
+    std::printf("%s\n", uidriver::Describe(*box).c_str());
+    uidriver::PressButton(window, button->second);
+    return 0;
+  }
+  if (action == "type" && args.size() == 4) {
+    const auto edits = uidriver::Controls(window, "Edit");
+    const auto index = std::strtoul(args[2].c_str(), nullptr, 10);
+    if (index < 1 || index > edits.size()) return Fail("no edit box " + args[2]);
+    return uidriver::SetText(edits[index - 1], args[3]) ? 0 : Fail("could not set the text");
+  }
+  if (action == "click" && args.size() == 3) {
+    const HWND button = uidriver::FindControl(window, "Button", args[2]);
+    if (button == nullptr) return Fail("no button \"" + args[2] + "\"");
+    uidriver::Click(button);
+    return 0;
+  }
+  if (action == "check" && args.size() == 4) {
+    const HWND box = uidriver::FindControl(window, "Button", args[2]);
+    if (box == nullptr) return Fail("no check box \"" + args[2] + "\"");
+    const LRESULT wanted = args[3] == "1" ? BST_CHECKED : BST_UNCHECKED;
+    // A three-state box may need two clicks; each click is delivered before the state is read.
+    for (int i = 0; i < 3; ++i) {
+      DWORD_PTR state = 0;
+      SendMessageTimeoutA(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+      if (static_cast<LRESULT>(state) == wanted) return 0;
+      uidriver::Click(box);
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutA(box, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    }
+    return Fail("check box \"" + args[2] + "\" did not reach the state");
+  }
+  if (action == "save" && args.size() == 3) {
+    return uidriver::SaveDialogChoose(window, args[2]) ? 0 : Fail("not a Save dialog");
+  }
+  if (action == "cancel" && args.size() == 2) {
+    uidriver::PressButton(window, IDCANCEL);
+    return 0;
+  }
+  std::fputs(kUsage, stderr);
+  return 2;
+}

@@ -1,0 +1,137 @@
+#include "Platform.h"
+
+#include <memory>
+#include <string_view>
+
+#include <windows.h>
+#include <bcrypt.h>
+#include <shellapi.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <qpdf/QUtil.hh>
+#include <qpdf/RandomDataProvider.hh>
+
+#include "ToolSupport.h"
+
+namespace folvarek::tools {
+
+namespace {
+
+std::wstring Widen(std::string_view text) {
+  if (text.empty()) {
+    return {};
+  }
+  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  return wide;
+}
+
+std::string Narrow(std::wstring_view text) {
+  if (text.empty()) {
+    return {};
+  }
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                       nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr,
+                      nullptr);
+  return narrow;
+}
+
+std::string ErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+      0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  if (length == 0) {
+    return "error " + std::to_string(code);
+  }
+  std::wstring text(buffer, length);
+  LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
+    text.pop_back();
+  }
+  return Narrow(text);
+}
+
+class SystemRandom final : public RandomDataProvider {
+ public:
+  void provideRandomData(unsigned char* data, size_t len) override {
+    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, data, static_cast<ULONG>(len), BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+      throw std::runtime_error("the system's random number generator failed");
+    }
+  }
+};
+
+}  // namespace
+
+std::vector<std::string> CommandArguments(int, char**) {
+  int count = 0;
+  const std::unique_ptr<wchar_t*, decltype(&LocalFree)> list(CommandLineToArgvW(GetCommandLineW(), &count),
+                                                              &LocalFree);
+  if (!list) {
+    throw ToolError("cannot read the command line: " + ErrorText(GetLastError()));
+  }
+  std::vector<std::string> arguments;
+  for (int i = 1; i < count; ++i) {
+    arguments.push_back(Narrow(list.get()[i]));
+  }
+  return arguments;
+}
+
+std::optional<std::string> EnvironmentValue(const char* name) {
+  const std::wstring wideName = Widen(name);
+  // The size asked for counts the terminating NUL, so a set but empty variable gives 1.
+  const DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+  if (size == 0) {
+    return std::nullopt;
+  }
+  std::wstring value(size, L'\0');
+  const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), size);
+  value.resize(length < size ? length : 0);
+  return Narrow(value);
+}
+
+std::FILE* CreateNewFile(const std::string& path, std::string& reason) {
+  const HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      reason = ErrorText(error);
+    }
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    reason = "cannot attach the file to the C runtime";
+    CloseHandle(handle);
+    DeleteFileW(Widen(path).c_str());
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "wb");
+  if (file == nullptr) {
+    reason = "cannot attach the file to the C runtime";
+    _close(fd);
+    DeleteFileW(Widen(path).c_str());
+  }
+  return file;
+}
+
+std::string MoveOver(const std::string& from, const std::string& to) {
+  if (MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return {};
+  }
+  return ErrorText(GetLastError());
+}
+
+void RemoveFile(const std::string& path) noexcept { DeleteFileW(Widen(path).c_str()); }
+
+void UseSystemRandom() {
+  static SystemRandom source;
+  QUtil::setRandomDataProvider(&source);
+}
+
+}  // namespace folvarek::tools
