@@ -10,10 +10,10 @@
 #include "JobMessages.h"
 #include "ModOnTOp.h"
 #include "ModReg.h"
-#include "SaveAs.h"
 #include "OutsideCommand.h"
 #include "PostProcessRules.h"
 #include "Pump.h"
+#include "SaveAs.h"
 #include "SettingText.h"
 #include "Viewer.h"
 
