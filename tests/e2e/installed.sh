@@ -5,7 +5,7 @@
 # Usage: installed.sh INSTALLER UIDRIVER WORKDIR   (run inside an X display, e.g. under xvfb-run)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-installer=$1 uidriver=$2 work=$3
+installer=$(realpath "$1") uidriver=$(realpath "$2") work=$(mkdir -p "$3" && realpath "$3")
 export FOLVAREK_BUILD="$work"
 unset WINEPREFIX
 source "$root/scripts/wine-env"
@@ -101,6 +101,9 @@ restrictions_without_password() {
 }
 
 everything_and_no_viewer() {
+  # A fresh Wine prefix hands PDF files to winebrowser; this machine is to have no PDF viewer.
+  wine reg delete 'HKLM\Software\Classes\.pdf' /f >/dev/null 2>&1
+  wine reg delete 'HKLM\Software\Classes\pdffile' /f >/dev/null 2>&1
   set_options 'C:\Out' 1 1 1 1
   print_job "all" "pw" view
   check_pdf "$out/all.pdf" --password pw --encrypted yes --print withheld --extract withheld --metadata Folvarek
