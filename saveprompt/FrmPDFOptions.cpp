@@ -29,15 +29,7 @@ FrmPDFOptions::~FrmPDFOptions() {
 }
 
 void FrmPDFOptions::Show() {
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = WindowProc;
-  windowClass.hInstance = instance_;
-  windowClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(1));
-  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  windowClass.lpszClassName = kClassName;
-  RegisterClassExA(&windowClass);
+  RegisterFormClass(instance_, kClassName, WindowProc);
 
   const RECT place = CentredWindow(kClientSize, kClientSize, kStyle, 0, scale_);
   hwnd_ = CreateWindowExA(0, kClassName, JobMessages::kJobWindowTitle, kStyle, place.left, place.top,

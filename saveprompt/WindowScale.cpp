@@ -46,3 +46,15 @@ RECT CentredWindow(int clientWidthTwips, int clientHeightTwips, DWORD style, DWO
   const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   return RECT{left, top, left + width, top + height};
 }
+
+void RegisterFormClass(HINSTANCE instance, const char* className, WNDPROC windowProc) {
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = className;
+  RegisterClassExA(&windowClass);
+}

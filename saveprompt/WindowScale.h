@@ -57,3 +57,7 @@ HWND PlaceControl(HWND parent, const ControlDesign& design);
 // A window of the given client size (twips) centred on the screen, as a rectangle for CreateWindow.
 [[nodiscard]] RECT CentredWindow(int clientWidthTwips, int clientHeightTwips, DWORD style, DWORD exStyle,
                                  const WindowScale& scale);
+
+// Registers the class of one of the job's windows: the product icon, the dialog face colour.
+// Registering again (a window shown a second time in the same job) fails harmlessly.
+void RegisterFormClass(HINSTANCE instance, const char* className, WNDPROC windowProc);

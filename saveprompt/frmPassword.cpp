@@ -40,15 +40,7 @@ frmPassword::~frmPassword() {
 }
 
 void frmPassword::Show() {
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = WindowProc;
-  windowClass.hInstance = instance_;
-  windowClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(1));
-  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  windowClass.lpszClassName = kClassName;
-  RegisterClassExA(&windowClass);  // fails harmlessly when a window of this job registered it already
+  RegisterFormClass(instance_, kClassName, WindowProc);
 
   const RECT place = CentredWindow(kClientWidth, kClientHeight, kStyle, kExStyle, scale_);
   hwnd_ = CreateWindowExA(kExStyle, kClassName, kCaption, kStyle, place.left, place.top, place.right - place.left,
