@@ -117,6 +117,11 @@ LRESULT CALLBACK FrmPDFOptions::WindowProc(HWND window, UINT message, WPARAM wPa
         return 0;
       }
       break;
+    case WM_CLOSE:
+      // Closing the hidden job window in the middle of the job would clear away the print job
+      // under it; the job unloads the window itself when it ends.
+      if (self->jobRunning_) return 0;
+      break;
     case WM_DESTROY:
       self->JobWindowUnloading();
       return 0;

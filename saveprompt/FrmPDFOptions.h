@@ -52,6 +52,7 @@ class FrmPDFOptions {
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
+  bool jobRunning_ = false;  // while LoadMdl runs
   WindowScale scale_;
   UniqueFont font_;
   JobState job_;

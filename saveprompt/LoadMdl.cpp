@@ -18,6 +18,12 @@
 #include "frmPassword.h"
 
 void FrmPDFOptions::LoadMdl() noexcept {
+  jobRunning_ = true;
+  struct EndOfJob {
+    bool& running;
+    ~EndOfJob() { running = false; }
+  } endOfJob{jobRunning_};
+
   // Up to the first Save File As prompt there is no prompt to go back to: every failure ends the job.
   try {
     strPassword.clear();

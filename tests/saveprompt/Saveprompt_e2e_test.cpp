@@ -514,6 +514,25 @@ TEST(SavepromptJob, WithNoSecurityOptionTheJobPdfIsCopiedStampedAndCleanedUp) {
   EXPECT_TRUE(Exists(SystemFolder() + "\\Kestrix.dll"));
 }
 
+TEST(SavepromptJob, ClosingTheHiddenJobWindowDuringThePromptDoesNotLoseTheJob) {
+  Job job("close");
+  job.AddScratchFile("job.pdf");
+  const std::string out = job.Folder() + "\\Out";
+  ASSERT_TRUE(ModReg::SetSaveLocation(out));
+  auto running = job.Start();
+  User user(running);
+  ASSERT_NE(uidriver::WaitForWindow("Save File As"), nullptr);
+  const HWND jobWindow = FindWindowA("FolvarekJobWindow", "Folvarek Options");
+  ASSERT_NE(jobWindow, nullptr);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(jobWindow, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  EXPECT_TRUE(IsWindow(jobWindow));
+  user.ChooseFile("report");
+  ExpectEnded(running);
+  EXPECT_EQ(ReadFile(out + "\\report.pdf"), kStamped);
+  job.ExpectClearedUp();
+}
+
 TEST(SavepromptJob, ACancelledPasswordPromptStillSecuresWithTwoEmptyPasswords) {
   Job job("nopassword");
   job.AddScratchFile("job.pdf");
