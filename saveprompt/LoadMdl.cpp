@@ -14,6 +14,7 @@
 #include "Permissions.h"
 #include "PostProcess.h"
 #include "SaveAs.h"
+#include "SaveFolder.h"
 #include "SettingText.h"
 #include "frmPassword.h"
 

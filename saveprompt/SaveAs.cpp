@@ -2,14 +2,12 @@
 
 #include <cderr.h>
 #include <commdlg.h>
-#include <shlobj.h>
 
 #include <cstdio>
 
 #include "JobError.h"
 #include "JobNames.h"
 #include "ModOnTOp.h"
-#include "SettingText.h"
 
 namespace {
 
@@ -84,11 +82,6 @@ std::string ShowSaveAs(const std::string& initialFolder) {
   std::snprintf(description, sizeof description, "The Save File As dialog failed (error 0x%04lX)",
                 static_cast<unsigned long>(failure));
   throw JobError(JobFailure::Other, description);
-}
-
-bool CreateSaveFolder(HWND owner, const std::string& strP) {
-  if (folvarek::TrimBlanks(strP).empty()) return false;
-  return SHCreateDirectoryExA(owner, strP.c_str(), nullptr) == ERROR_SUCCESS;
 }
 
 bool CheckFile(const std::string& szFame) {

@@ -1,4 +1,4 @@
-// The Save File As dialog and the two path helpers of the job window.
+// The Save File As dialog and the file check of the job window.
 #pragma once
 
 #include <windows.h>
@@ -12,10 +12,6 @@
 // for the dialog's buffer is a path/file access failure (JobError 75), so the user is asked again;
 // any other failure of the dialog is a JobError with the dialog's error code.
 [[nodiscard]] std::string ShowSaveAs(const std::string& initialFolder);
-
-// Creates the folder `strP` with every missing folder above it. True only when this call created
-// it; blank text, an existing folder and any failure give false, without a message.
-bool CreateSaveFolder(HWND owner, const std::string& strP);
 
 // True when a file (not a folder) exists at `szFame`.
 [[nodiscard]] bool CheckFile(const std::string& szFame);

@@ -7,6 +7,7 @@
 
 #include "ModBForFolder.h"
 #include "ModReg.h"
+#include "SaveFolder.h"
 #include "SettingText.h"
 #include "Twips.h"
 

@@ -27,8 +27,3 @@ std::string BrowseForFolder(HWND owner) {
   if (!SHGetPathFromIDListA(chosen.get(), path)) return {};
   return std::string(folvarek::CutAtNull(std::string_view(path, sizeof path)));
 }
-
-bool CreateSaveFolder(HWND owner, const std::string& path) {
-  if (folvarek::TrimBlanks(path).empty()) return false;
-  return SHCreateDirectoryExA(owner, path.c_str(), nullptr) == ERROR_SUCCESS;
-}

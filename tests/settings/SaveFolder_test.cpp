@@ -1,5 +1,5 @@
 // CreateSaveFolder against Wine's real file system.
-#include "ModBForFolder.h"
+#include "SaveFolder.h"
 
 #include <gtest/gtest.h>
 
