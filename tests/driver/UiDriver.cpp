@@ -379,6 +379,17 @@ std::optional<int> GetCheck(HWND box) {
   return static_cast<int>(state);
 }
 
+bool SetCheck(HWND box, int wanted, std::chrono::milliseconds timeout) {
+  for (int clicks = 0; clicks < 3; ++clicks) {
+    const auto before = GetCheck(box);
+    if (!before) return false;
+    if (*before == wanted) return true;
+    Click(box);
+    if (!WaitUntil([&] { return GetCheck(box) != before; }, timeout)) return false;
+  }
+  return GetCheck(box) == wanted;
+}
+
 HWND FocusOf(HWND window) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;

@@ -111,6 +111,10 @@ class ClassesDefault {
 // The state of a check box (BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE); nullopt when the
 // control does not answer.
 [[nodiscard]] std::optional<int> GetCheck(HWND box);
+// Clicks the check box until it shows `wanted`, waiting after each click until the box shows the
+// click's effect (a posted click is overtaken by any message sent after it). A three-state box may
+// need two clicks. False when the box does not answer or does not reach the state in time.
+[[nodiscard]] bool SetCheck(HWND box, int wanted, std::chrono::milliseconds timeout = kDefaultWait);
 // The control that has the keyboard focus in the thread owning `window`; nullptr when none.
 [[nodiscard]] HWND FocusOf(HWND window);
 // Alt+key as the keyboard delivers it, to the control that has the focus (so the dialog keys of

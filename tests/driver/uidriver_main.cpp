@@ -74,16 +74,8 @@ int main(int argc, char** argv) {
   if (action == "check" && args.size() == 4) {
     const HWND box = uidriver::FindControl(window, "Button", args[2]);
     if (box == nullptr) return Fail("no check box \"" + args[2] + "\"");
-    const LRESULT wanted = args[3] == "1" ? BST_CHECKED : BST_UNCHECKED;
-    // A three-state box may need two clicks; each click is delivered before the state is read.
-    for (int i = 0; i < 3; ++i) {
-      DWORD_PTR state = 0;
-      SendMessageTimeoutA(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
-      if (static_cast<LRESULT>(state) == wanted) return 0;
-      uidriver::Click(box);
-      DWORD_PTR ignored = 0;
-      SendMessageTimeoutA(box, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-    }
+    const int wanted = args[3] == "1" ? BST_CHECKED : BST_UNCHECKED;
+    if (uidriver::SetCheck(box, wanted)) return 0;
     return Fail("check box \"" + args[2] + "\" did not reach the state");
   }
   if (action == "save" && args.size() == 3) {

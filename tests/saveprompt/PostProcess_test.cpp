@@ -341,11 +341,15 @@ class ViewingTest : public PostProcessTest {
     PostProcessTest::TearDown();
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "FolvarekTest.Viewer");
   }
-  // Tools started for viewing are not waited for: their record shows up a moment later.
+  // Tools started for viewing are not waited for by the job: the test waits for the double to have
+  // ended, so its record is complete and nothing of it outlives the test.
   std::string AwaitRecord(const std::string& tool) {
-    for (int i = 0; i < 500 && Record(tool).find("cwd=") == std::string::npos; ++i) Sleep(20);
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return Ran(tool) && !ProcessRuns(tool + ".exe"); })) << tool;
     return Record(tool);
   }
+  // Checked at once after the step that would have started it: a started double is still running,
+  // or has written its record before ending.
+  bool Started(const std::string& tool) { return ProcessRuns(tool + ".exe") || Ran(tool); }
 
   uidriver::ClassesDefault pdf_{".pdf"};
   uidriver::ClassesDefault viewer_{"FolvarekTest.Viewer\\shell\\open\\command"};
@@ -356,8 +360,7 @@ TEST_F(ViewingTest, TheFinishedFileOpensInTheRegisteredViewerOnlyWhenTheSettingA
   RegisterViewer();
   ASSERT_TRUE(ModReg::SetViewPDFOpt("0"));
   ASSERT_FALSE(Run());
-  Sleep(500);
-  EXPECT_FALSE(Ran("viewer"));
+  EXPECT_FALSE(Started("viewer"));
 
   ASSERT_TRUE(ModReg::SetViewPDFOpt("1.0"));
   DeleteFileA(target_.c_str());
@@ -371,8 +374,7 @@ TEST_F(ViewingTest, WithoutAViewerTheReaderIsOfferedAndEitherAnswerKeepsTheFile)
   ASSERT_FALSE(Run());
   EXPECT_EQ(answer.get(), "Folvarek Options | " + kMessage5 + " | Yes,No | none");
   EXPECT_EQ(ReadFile(target_), kJobPdf + "\n%Kestrix on %PDF-stamp\n");
-  Sleep(500);
-  EXPECT_FALSE(Ran("browser"));
+  EXPECT_FALSE(Started("browser"));
 
   DeleteFileA(target_.c_str());
   answer = AnswerLater("Folvarek Options", IDYES);
@@ -428,8 +430,7 @@ TEST_F(OpenActionTest, WithoutAViewerOffersTheReaderAndNoChangesNothing) {
   EXPECT_EQ(answer.get(), "Folvarek  [Options] | " + kMessage5 + " | Yes,No | none");
   EXPECT_FALSE(Closed());
   EXPECT_TRUE(Exists(target_));
-  Sleep(500);
-  EXPECT_FALSE(Ran("browser"));
+  EXPECT_FALSE(Started("browser"));
 }
 
 TEST_F(OpenActionTest, AMissingFileIsReportedAndTheJobWindowCloses) {
