@@ -119,6 +119,22 @@ failure_fails_the_job() {
   check_empty
 }
 
+# saveprompt missing: the job stays queued and the user is told; the runner at logon asks for it.
+saveprompt_cannot_start() {
+  mv "$app/saveprompt.exe" "$app/saveprompt.held"
+  print_bg "Held back" "$sample"
+  expect_eq "$(driver box "Folvarek" OK | tr -d '\r')" \
+    "Folvarek | Folvarek could not start C:\\Program Files\\Folvarek\\saveprompt.exe: File not found. (error 2).\\n\\nThe print job \"Held back\" stays queued in C:\\users\\$(id -un)\\AppData\\Local\\Folvarek\\jobs and is asked for at the next print job or logon. | OK | exclamation"
+  wait_printed
+  [ -e "$queue/Held back.pdf" ] || fail "the job left the queue"
+  mv "$app/saveprompt.held" "$app/saveprompt.exe"
+  wine "C:\\Program Files\\Folvarek\\jobrunner.exe" &
+  answer_save "Held back" "Held back"
+  wait $!
+  check_result "$out/Held back.pdf"
+  check_empty
+}
+
 uninstall() {
   mkdir -p "$queue" && cp "$sample" "$queue/Waiting.pdf"
   wine "C:\\Program Files\\Folvarek\\uninstall.exe" /S
@@ -156,6 +172,7 @@ scenario "three jobs in a burst, asked in print order" burst_while_dialog_open
 scenario "PostScript kept aside, the next job still works" postscript_kept_aside
 scenario "titles: empty, 300 characters, forbidden characters, non-ASCII" titles
 scenario "no queue folder: the job fails and is logged" failure_fails_the_job
+scenario "saveprompt cannot start: the job stays queued for the runner at logon" saveprompt_cannot_start
 scenario "uninstall keeps queued jobs and PDFs" uninstall
 
 echo "print path: $passed passed, $failed failed"
