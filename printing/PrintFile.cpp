@@ -1,6 +1,6 @@
 // printpdf.exe: prints a file, byte for byte, as a RAW job to the printer "Folvarek" (or --printer
 // NAME), titled after the file or --title TITLE. With --wait it returns only once this session's
-// queue runner has ended and the queue is empty, so scripts can look at the result.
+// queue runner has ended, so scripts can look at the result.
 #include <windows.h>
 #include <winspool.h>
 
@@ -21,26 +21,22 @@ int Fail(const std::wstring& what, DWORD error) {
   return 1;
 }
 
-bool QueueEmpty() {
-  WIN32_FIND_DATAW entry;
-  const HANDLE search = FindFirstFileW((QueueFolderOf(nullptr) + L"\\*.*").c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return true;
-  bool empty = true;
-  do empty = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; while (empty && FindNextFileW(search, &entry));
-  FindClose(search);
-  return empty;
+bool RunnerAlive() {
+  const HANDLE runner = OpenMutexW(SYNCHRONIZE, FALSE, L"Local\\FolvarekQueueRunner");
+  if (runner != nullptr) CloseHandle(runner);
+  return runner != nullptr;
 }
 
-// The runner exists while its named mutex does; both states are looked at, bounded.
-bool WaitForQueueDone(DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (GetTickCount64() < end) {
-    const HANDLE runner = OpenMutexW(SYNCHRONIZE, FALSE, L"Local\\FolvarekQueueRunner");
-    if (runner != nullptr) CloseHandle(runner);
-    if (runner == nullptr && QueueEmpty()) return true;
+// The runner exists while its named mutex does. It appears soon after the job is queued (unless
+// none could be started); once it is gone the job has been asked for, or left queued on purpose.
+bool WaitForRunnerDone(DWORD appearMs, DWORD timeoutMs) {
+  const ULONGLONG start = GetTickCount64();
+  while (!RunnerAlive() && GetTickCount64() - start < appearMs) Sleep(20);
+  while (RunnerAlive()) {
+    if (GetTickCount64() - start > timeoutMs) return false;
     Sleep(50);
   }
-  return false;
+  return true;
 }
 
 }  // namespace
@@ -80,6 +76,8 @@ int wmain(int argc, wchar_t** argv) {
   ClosePrinter(handle);
   if (!printed) return Fail(L"the job failed", error);
   if (!ended) return Fail(L"the job failed at its end", endError);
-  if (wait && !WaitForQueueDone(10 * 60 * 1000)) return Fail(L"the queue was not done within 10 minutes", ERROR_TIMEOUT);
+  if (wait && !WaitForRunnerDone(10 * 1000, 10 * 60 * 1000)) {
+    return Fail(L"the queue runner was not done within 10 minutes", ERROR_TIMEOUT);
+  }
   return 0;
 }
