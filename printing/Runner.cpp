@@ -31,7 +31,7 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-void Tell(const std::wstring& text) { MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION); }
+void Tell(const std::wstring& text) { MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND); }
 
 std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 std::wstring WithoutExtension(const std::wstring& name) { return name.substr(0, name.find_last_of(L'.')); }
