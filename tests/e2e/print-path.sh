@@ -135,6 +135,23 @@ saveprompt_cannot_start() {
   check_empty
 }
 
+# A file left in the scratch folder would be taken first and then cleared away with this job.
+scratch_not_empty() {
+  mkdir -p "$app/temp" && cp "$sample" "$app/temp/Left over.pdf"
+  print_bg "Careful" "$sample"
+  expect_eq "$(driver box "Folvarek" OK | tr -d '\r')" \
+    "Folvarek | The scratch folder still holds \"Left over.pdf\" from an earlier job, so the print job \"Careful\" waits in C:\\users\\$(id -un)\\AppData\\Local\\Folvarek\\jobs.\\n\\nMove that file out of C:\\Program Files\\Folvarek\\temp, then print again or log on again. | OK | exclamation"
+  wait_printed
+  cmp -s "$sample" "$app/temp/Left over.pdf" || fail "the file left in the scratch folder was touched"
+  [ -e "$queue/Careful.pdf" ] || fail "the job left the queue"
+  rm "$app/temp/Left over.pdf"
+  print_bg "Next" "$sample"
+  answer_save "Careful" "Careful"
+  answer_save "Next" "Next"
+  wait_printed
+  check_empty
+}
+
 uninstall() {
   mkdir -p "$queue" && cp "$sample" "$queue/Waiting.pdf"
   wine "C:\\Program Files\\Folvarek\\uninstall.exe" /S
@@ -147,6 +164,17 @@ uninstall() {
   ! wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Folvarek >/dev/null 2>&1 || fail "the Run entry is still there"
   [ -e "$queue/Waiting.pdf" ] || fail "a queued job was removed"
   [ -e "$out/Quarterly report.pdf" ] || fail "the user's PDFs were removed"
+}
+
+# Before Windows 10 there is no "Microsoft Print To PDF": the rest is set up and the user is told.
+no_pdf_driver() {
+  wine reg delete 'HKLM\System\CurrentControlSet\Control\Print\Environments\Windows x64\Drivers\Version-3\Microsoft Print To PDF' /f >/dev/null 2>&1
+  local said rc
+  said=$(wine "$(winepath -w "$(dirname "$printpdf")/printsetup.exe")" install | tr -d '\r'); rc=$?
+  expect_eq "$rc" 2
+  expect_eq "$said" 'The printer "Folvarek" was not added: this Windows has no "Microsoft Print To PDF" driver (Windows 10 or later has it). The rest of Folvarek is installed.'
+  wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Folvarek Port\Ports\FOLVAREK:' >/dev/null 2>&1 || fail "no port"
+  wine "$(winepath -w "$(dirname "$printpdf")/printsetup.exe")" uninstall || fail "uninstall without a printer failed"
 }
 
 scenario() {
@@ -173,7 +201,9 @@ scenario "PostScript kept aside, the next job still works" postscript_kept_aside
 scenario "titles: empty, 300 characters, forbidden characters, non-ASCII" titles
 scenario "no queue folder: the job fails and is logged" failure_fails_the_job
 scenario "saveprompt cannot start: the job stays queued for the runner at logon" saveprompt_cannot_start
+scenario "a file left in the scratch folder holds the queue back" scratch_not_empty
 scenario "uninstall keeps queued jobs and PDFs" uninstall
+scenario "no \"Microsoft Print To PDF\": the rest is set up, the user is told" no_pdf_driver
 
 echo "print path: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
