@@ -92,7 +92,8 @@ bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 
 // Creates the job's partial file under a name that clashes with nothing queued.
 HANDLE CreateJobFile(Port& port, const std::wstring& folder) {
-  const std::size_t budget = MAX_PATH - 1 - folder.size() - 1 - kSuffixRoom;
+  const std::size_t used = folder.size() + 2 + kSuffixRoom;
+  const std::size_t budget = used < MAX_PATH ? MAX_PATH - used : 1;
   const std::string stem = folvarek::JobStem(Utf8(port.title), std::min(kLongestStem, budget));
   for (unsigned n = 1; n < 1000; ++n) {
     const std::wstring path = folder + L"\\" + Wide(folvarek::NumberedStem(stem, n));
