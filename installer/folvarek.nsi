@@ -1,6 +1,6 @@
 ; Folvarek installer. Built by CMake (target `installer`), which passes the files to package:
 ;   makensis -DVERSION=1.0.0 -DSAVEPROMPT=... -DSETTINGSDESK=... -DPDFENC=... -DSTAMPTOOL=...
-;            -DSTAMPPDF=... -DOUTFILE=... folvarek.nsi
+;            -DSTAMPPDF=... -DPRINTSETUP=... -DJOBRUNNER=... -DMONITORDLL=... -DOUTFILE=... folvarek.nsi
 ; Silent with /S. The uninstaller keeps the settings tree unless run with /REMOVESETTINGS (silent)
 ; or told so when it asks.
 
@@ -15,6 +15,7 @@ SetCompressor /SOLID lzma
 
 !define PRODUCT "Folvarek"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Folvarek"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -52,6 +53,22 @@ Section "Folvarek"
   File "/oname=Kestrix.dll" "${STAMPPDF}"
   SetOutPath "$INSTDIR"
 
+  ; The print path: the port monitor in the system folder, the queue runner (also at every logon,
+  ; for jobs printed while nobody could be asked) and the printer "Folvarek" on its port.
+  File "/oname=jobrunner.exe" "${JOBRUNNER}"
+  File "/oname=printsetup.exe" "${PRINTSETUP}"
+  SetOutPath "$SYSDIR"
+  File "/oname=folvarekmon.dll" "${MONITORDLL}"
+  SetOutPath "$INSTDIR"
+  WriteRegStr HKLM "${RUN_KEY}" "Folvarek" '"$INSTDIR\jobrunner.exe"'
+  nsExec::ExecToLog '"$INSTDIR\printsetup.exe" install'
+  Pop $0
+  ${If} $0 == 2
+    MessageBox MB_OK|MB_ICONINFORMATION "The printer $\"Folvarek$\" was not added: this Windows has no $\"Microsoft Print To PDF$\" driver (Windows 10 or later has it). The rest of Folvarek is installed." /SD IDOK
+  ${ElseIf} $0 != 0
+    MessageBox MB_OK|MB_ICONEXCLAMATION "The printer $\"Folvarek$\" could not be set up (see the details). The rest of Folvarek is installed." /SD IDOK
+  ${EndIf}
+
   CreateShortCut "$SMPROGRAMS\Folvarek Settings.lnk" "$INSTDIR\settingsdesk.exe" "" "$INSTDIR\settingsdesk.exe" 0
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -71,6 +88,14 @@ SectionEnd
 Section "Uninstall"
   SetShellVarContext all
   Delete "$SMPROGRAMS\Folvarek Settings.lnk"
+  ; Printer, port and monitor go first, while printsetup is still there. Queued jobs stay with
+  ; their users; a monitor DLL the spooler still holds goes at the next restart.
+  nsExec::ExecToLog '"$INSTDIR\printsetup.exe" uninstall'
+  Pop $0
+  DeleteRegValue HKLM "${RUN_KEY}" "Folvarek"
+  Delete /REBOOTOK "$SYSDIR\folvarekmon.dll"
+  Delete "$INSTDIR\printsetup.exe"
+  Delete "$INSTDIR\jobrunner.exe"
   Delete "$INSTDIR\saveprompt.exe"
   Delete "$INSTDIR\settingsdesk.exe"
   Delete "$INSTDIR\pdfenc.exe"

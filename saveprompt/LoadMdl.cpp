@@ -104,7 +104,8 @@ void FrmPDFOptions::SplitJobPdfName() {
 FrmPDFOptions::SaveAsAnswer FrmPDFOptions::SettleTarget() {
   job_.targetPath.clear();
   StartOutsideCommand(job_.appFolder, "ShowSave");
-  const std::string answer = ShowSaveAs(job_.saveFolder);
+  // The job's name (its scratch file's name without the extension) is proposed as the file name.
+  const std::string answer = ShowSaveAs(job_.saveFolder, job_.baseName);
   if (answer.empty()) return SaveAsAnswer::Cancelled;
 
   const std::string chosen(folvarek::PlainPath(answer));

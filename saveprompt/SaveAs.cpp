@@ -11,11 +11,18 @@
 
 namespace {
 
-// The file name buffer: 254 spaces, which the dialog also shows as the initial file name, and the
-// terminating NUL that makes it 255 characters for the dialog.
+// The file name buffer: 254 characters and the terminating NUL that makes it 255 for the dialog.
 constexpr std::size_t kNameBufferChars = 254;
 
 std::string BlankNameBuffer() { return std::string(kNameBufferChars, ' ') + '\0'; }
+
+// The proposed name, which the dialog shows as the initial file name, and spaces after its NUL.
+std::string NameBuffer(const std::string& proposedName) {
+  std::string buffer = proposedName.substr(0, kNameBufferChars) + '\0';
+  buffer.resize(kNameBufferChars + 1, ' ');
+  buffer.back() = '\0';
+  return buffer;
+}
 
 // The dialog has no owner, so nothing keeps it above the application that printed: while it is
 // shown, a hook brings the dialog to the front as soon as it has been created.
@@ -46,8 +53,8 @@ class SaveDialogToFront {
 
 }  // namespace
 
-std::string ShowSaveAs(const std::string& initialFolder) {
-  std::string file = BlankNameBuffer();
+std::string ShowSaveAs(const std::string& initialFolder, const std::string& proposedName) {
+  std::string file = NameBuffer(proposedName);
   std::string fileTitle = BlankNameBuffer();
   // The single filter, closed by two NULs (the literal adds the second).
   static constexpr char kFilter[] = "PDF Files (*.PDF)\0*.PDF\0";

@@ -258,18 +258,31 @@ std::optional<MessageBoxInfo> AnswerMessageBox(const std::string& title, int but
   return info;
 }
 
-bool SaveDialogChoose(HWND dialog, const std::string& fileName) {
-  // The file name box is control 0x47C (a combo box holding an edit) in the explorer-style dialog.
+namespace {
+// The file name box is control 0x47C (a combo box holding an edit) in the explorer-style dialog.
+HWND SaveDialogNameBox(HWND dialog) {
   const HWND nameBox = GetDlgItem(dialog, 0x47C);
-  if (nameBox == nullptr) return false;
+  if (nameBox == nullptr) return nullptr;
   HWND edit = FindWindowExA(nameBox, nullptr, "Edit", nullptr);
   if (edit == nullptr) {
     const HWND inner = FindWindowExA(nameBox, nullptr, "ComboBox", nullptr);
     if (inner != nullptr) edit = FindWindowExA(inner, nullptr, "Edit", nullptr);
   }
-  if (!SetText(edit != nullptr ? edit : nameBox, fileName)) return false;
+  return edit != nullptr ? edit : nameBox;
+}
+}  // namespace
+
+bool SaveDialogChoose(HWND dialog, const std::string& fileName) {
+  const HWND nameBox = SaveDialogNameBox(dialog);
+  if (nameBox == nullptr || !SetText(nameBox, fileName)) return false;
   PressButton(dialog, IDOK);
   return true;
+}
+
+std::optional<std::string> SaveDialogName(HWND dialog) {
+  const HWND nameBox = SaveDialogNameBox(dialog);
+  if (nameBox == nullptr) return std::nullopt;
+  return GetText(nameBox);
 }
 
 void SaveDialogCancel(HWND dialog) { PressButton(dialog, IDCANCEL); }

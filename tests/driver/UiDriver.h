@@ -61,6 +61,8 @@ struct MessageBoxInfo {
 // The common Save dialog: puts a name into its file name box and confirms it.
 [[nodiscard]] bool SaveDialogChoose(HWND dialog, const std::string& fileName);
 void SaveDialogCancel(HWND dialog);
+// The text of the Save dialog's file name box; nullopt when the window is not a Save dialog.
+[[nodiscard]] std::optional<std::string> SaveDialogName(HWND dialog);
 
 // A program started for a scenario; killed when the owner goes out of scope while it still runs.
 class Process {

@@ -19,6 +19,7 @@ constexpr const char* kUsage =
     "  click TITLE CAPTION        click the button with this caption (access marks left out)\n"
     "  check TITLE CAPTION 0|1    click the check box until it is clear (0) or ticked (1)\n"
     "  save TITLE NAME            choose NAME in a Save dialog\n"
+    "  name TITLE                 print the file name a Save dialog shows\n"
     "  cancel TITLE               cancel a dialog\n";
 
 int Fail(const std::string& message) {
@@ -80,6 +81,12 @@ int main(int argc, char** argv) {
   }
   if (action == "save" && args.size() == 3) {
     return uidriver::SaveDialogChoose(window, args[2]) ? 0 : Fail("not a Save dialog");
+  }
+  if (action == "name" && args.size() == 2) {
+    const auto name = uidriver::SaveDialogName(window);
+    if (!name) return Fail("not a Save dialog");
+    std::printf("%s\n", name->c_str());
+    return 0;
   }
   if (action == "cancel" && args.size() == 2) {
     uidriver::PressButton(window, IDCANCEL);

@@ -140,6 +140,7 @@ echo "installed product: fresh prefix $WINEPREFIX"
 folvarek_new_prefix
 trap folvarek_end_prefix EXIT
 groff -ms -t -Tpdf -dpaper=a4 -P-pa4 "$root/tests/e2e/sample-document.ms" > "$sample"
+folvarek_standin_driver || { echo "no stand-in print driver"; exit 1; }
 wine "$(winepath -w "$installer")" /S || { echo "install failed"; exit 1; }
 [ -e "$app/saveprompt.exe" ] && [ -e "$sys32/Kestrix.tlb" ] && [ -e "$sys32/Kestrix.dll" ] || { echo "install incomplete"; exit 1; }
 

@@ -1,0 +1,42 @@
+// What the print path's pieces (monitor, queue runner, setup, print program) share: the names the
+// spooler knows them by, where queued jobs and the log live, and text conversions.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace printpath {
+
+inline constexpr wchar_t kPrinterName[] = L"Folvarek";
+inline constexpr wchar_t kDriverName[] = L"Microsoft Print To PDF";
+inline constexpr wchar_t kPortName[] = L"FOLVAREK:";
+inline constexpr wchar_t kMonitorName[] = L"Folvarek Port";
+inline constexpr wchar_t kMonitorDll[] = L"folvarekmon.dll";
+inline constexpr wchar_t kRunnerExe[] = L"jobrunner.exe";
+// The monitor's own key: its ports (one subkey each, where Wine also looks them up) and the value
+// naming the queue runner, which the setup program writes.
+inline constexpr wchar_t kMonitorKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Folvarek Port";
+inline constexpr wchar_t kRunnerValue[] = L"Runner";
+// A queued job while its data is still arriving, once it is a PDF, and once it is not.
+inline constexpr wchar_t kPartialExt[] = L".part";
+inline constexpr wchar_t kPdfExt[] = L".pdf";
+inline constexpr wchar_t kNotPdfExt[] = L".prn";
+
+[[nodiscard]] std::wstring Wide(std::string_view utf8);
+[[nodiscard]] std::string Utf8(std::wstring_view wide);
+// The system's text for a Win32 error code, without the line break, followed by its number.
+[[nodiscard]] std::wstring ErrorText(DWORD code);
+
+// The queue folder of the user `token` stands for (nullptr: the caller): local application data
+// "Folvarek\jobs", so the files inherit that user's own access. Empty when it cannot be found.
+[[nodiscard]] std::wstring QueueFolderOf(HANDLE token);
+// The folder for data that did not arrive as PDF, beside the queue.
+[[nodiscard]] std::wstring KeptAsideFolder(const std::wstring& queueFolder);
+
+// Appends one line, stamped with the local time, to %ProgramData%\Folvarek\printing.log. Best
+// effort: the log must never be the reason a job fails.
+void LogLine(std::wstring_view text) noexcept;
+
+}  // namespace printpath

@@ -1,0 +1,98 @@
+// Benchmark, run by scripts/bench-print in a prefix with Folvarek installed: the time from
+// EndDocPrinter returning (a RAW PDF job to the printer "Folvarek") to the Save dialog being shown,
+// against the time Wine takes to start an empty windowed program and show its window. Each job is
+// then cancelled and its "No PDF File" message answered.
+#include <windows.h>
+#include <winspool.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "UiDriver.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr char kEmptyTitle[] = "Folvarek empty window";
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+bool PrintRaw(const std::vector<char>& data) {
+  HANDLE printer = nullptr;
+  if (!OpenPrinterW(const_cast<wchar_t*>(L"Folvarek"), &printer, nullptr)) return false;
+  DOC_INFO_1W doc{const_cast<wchar_t*>(L"Benchmark"), nullptr, const_cast<wchar_t*>(L"RAW")};
+  DWORD written = 0;
+  const bool ok = StartDocPrinterW(printer, 1, reinterpret_cast<BYTE*>(&doc)) &&
+                  WritePrinter(printer, const_cast<char*>(data.data()), static_cast<DWORD>(data.size()), &written);
+  const bool ended = EndDocPrinter(printer);
+  ClosePrinter(printer);
+  return ok && ended;
+}
+
+// Polls without pause: the first moment the window is there is what is measured.
+HWND WaitShown(const char* title) {
+  const auto end = Clock::now() + std::chrono::seconds(30);
+  while (Clock::now() < end) {
+    const HWND window = FindWindowA(nullptr, title);
+    if (window != nullptr && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
+
+double Median(std::vector<double> values) {
+  std::ranges::sort(values);
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs("usage: print_dialog_bench FILE.pdf [RUNS]  |  print_dialog_bench --empty-window\n", stderr);
+    return 2;
+  }
+  if (std::string(argv[1]) == "--empty-window") {
+    // The baseline: a plain top-level window and its message loop, nothing else.
+    const HWND window = CreateWindowA("STATIC", kEmptyTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                      nullptr, nullptr, nullptr);
+    MSG message;
+    while (IsWindow(window) && GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    return 0;
+  }
+  std::ifstream in(argv[1], std::ios::binary);
+  const std::vector<char> pdf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
+
+  std::vector<double> toDialog, emptyStart;
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  for (int run = 0; run < runs; ++run) {
+    if (!PrintRaw(pdf)) return std::fputs("printing failed\n", stderr), 1;
+    const auto printed = Clock::now();
+    const HWND dialog = WaitShown("Save File As");
+    if (dialog == nullptr) return std::fputs("no Save dialog\n", stderr), 1;
+    toDialog.push_back(Ms(Clock::now() - printed));
+    uidriver::SaveDialogCancel(dialog);
+    if (!uidriver::AnswerMessageBox("Folvarek Options", IDOK)) return std::fputs("no message after cancel\n", stderr), 1;
+    if (!uidriver::WaitUntil([] { return FindWindowA(nullptr, "Folvarek Options") == nullptr; })) return 1;
+
+    const auto started = Clock::now();
+    auto empty = uidriver::Process::Start(self, "--empty-window");
+    const HWND window = empty ? WaitShown(kEmptyTitle) : nullptr;
+    if (window == nullptr) return std::fputs("the empty program showed no window\n", stderr), 1;
+    emptyStart.push_back(Ms(Clock::now() - started));
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    if (!empty->WaitExit()) return 1;
+  }
+  std::printf("runs: %d\n", runs);
+  std::printf("EndDocPrinter returned -> Save dialog shown: median %.0f ms (lowest %.0f ms)\n", Median(toDialog),
+              *std::ranges::min_element(toDialog));
+  std::printf("empty windowed program started -> window shown: median %.0f ms (lowest %.0f ms)\n", Median(emptyStart),
+              *std::ranges::min_element(emptyStart));
+  return 0;
+}

@@ -1,0 +1,209 @@
+#!/usr/bin/env bash
+# The print path end to end on the installed product: a fresh Wine prefix with a stand-in
+# "Microsoft Print To PDF" driver, a silent install, then real RAW jobs printed to the printer
+# "Folvarek" while the UI driver answers the dialogs, the results checked with Linux tools.
+# Usage: print-path.sh INSTALLER UIDRIVER PRINTPDF WORKDIR   (inside an X display)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+installer=$(realpath "$1") uidriver=$(realpath "$2") printpdf=$(realpath "$3") work=$(mkdir -p "$4" && realpath "$4")
+export FOLVAREK_BUILD="$work"
+unset WINEPREFIX
+source "$root/scripts/wine-env"
+
+passed=0 failed=0 current=""
+app="$WINEPREFIX/drive_c/Program Files/Folvarek"
+out="$WINEPREFIX/drive_c/Out"
+local_data="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Folvarek"
+queue="$local_data/jobs"
+sample="$work/sample.pdf"
+
+driver() { wine "$(winepath -w "$uidriver")" "$@"; }
+fail() { echo "  FAIL [$current] $*"; scenario_ok=0; }
+expect_eq() { [ "$1" == "$2" ] || fail "expected: $2"$'\n'"         got:      $1"; }
+
+# Prints FILE titled TITLE in the background; the process ends once the queue runner is done.
+print_bg() { wine "$(winepath -w "$printpdf")" --wait --title "$1" "$(winepath -w "$2")" >"$work/print.log" 2>&1 & printed=$!; }
+wait_printed() {
+  for _ in $(seq 1 600); do kill -0 "$printed" 2>/dev/null || { wait "$printed"; return; }; sleep 0.2; done
+  fail "the print program still waits after 2 minutes"; kill "$printed"; return 1
+}
+
+# The next Save dialog: the name it proposes, then NAME chosen in it.
+answer_save() {
+  driver wait "Save File As" || { fail "no Save File As dialog for \"$1\""; return; }
+  expect_eq "$(driver name "Save File As" | tr -d '\r')" "$1"
+  driver save "Save File As" "$2"
+  driver gone "Save File As" || fail "the Save dialog stayed open"
+}
+
+check_empty() {
+  [ -z "$(ls -A "$queue" 2>/dev/null)" ] || fail "the queue still holds: $(ls "$queue")"
+  [ -z "$(ls -A "$app/temp" 2>/dev/null)" ] || fail "the scratch folder still holds: $(ls "$app/temp")"
+}
+
+# Settings as a user's settingsdesk leaves them: stop copying, no password, no viewer.
+check_result() {
+  python3 "$root/tests/e2e/check_pdf.py" "$1" --pages 3 --stamp --text "Quarterly Report" --encrypted yes \
+    --extract withheld --print allowed --metadata Folvarek || fail "result checks for $1"
+}
+
+one_job() {
+  print_bg "Quarterly report" "$sample"
+  answer_save "Quarterly report" "Quarterly report"
+  wait_printed
+  check_result "$out/Quarterly report.pdf"
+  check_empty
+}
+
+burst_while_dialog_open() {
+  print_bg "Burst one" "$sample"
+  driver wait "Save File As" || fail "no dialog for the first job"
+  wine "$(winepath -w "$printpdf")" --title "Burst two" "$(winepath -w "$sample")" || fail "second job not printed"
+  wine "$(winepath -w "$printpdf")" --title "Burst three" "$(winepath -w "$sample")" || fail "third job not printed"
+  for name in "Burst one" "Burst two" "Burst three"; do answer_save "$name" "$name"; done
+  wait_printed
+  for name in "Burst one" "Burst two" "Burst three"; do check_result "$out/$name.pdf"; done
+  check_empty
+}
+
+postscript_kept_aside() {
+  groff -ms -t -Tps "$root/tests/e2e/sample-document.ms" > "$work/drawing.ps"
+  print_bg "Drawing" "$work/drawing.ps"
+  local kept="C:\\users\\$(id -un)\\AppData\\Local\\Folvarek\\not PDF\\Drawing.prn"
+  expect_eq "$(driver box "Folvarek" OK | tr -d '\r')" \
+    "Folvarek | The print job \"Drawing\" did not arrive as PDF, so no PDF file was made from it.\\n\\nThe printer \"Folvarek\" must use the \"Microsoft Print To PDF\" driver. The job's data is kept in:\\n$kept | OK | exclamation"
+  wait_printed
+  cmp -s "$work/drawing.ps" "$local_data/not PDF/Drawing.prn" || fail "the PostScript data was not kept byte for byte"
+  [ ! -e "$out/Drawing.pdf" ] || fail "a PDF was made from PostScript"
+  print_bg "After the drawing" "$sample"
+  answer_save "After the drawing" "After the drawing"
+  wait_printed
+  check_result "$out/After the drawing.pdf"
+  check_empty
+}
+
+# Titles as programs give them: a row per title and the name the dialog proposes; it is saved.
+titles() {
+  local long cut
+  long=$(printf 'Annual figures %.0s' $(seq 1 20)); long=${long:0:300}
+  cut=$(printf '%s' "${long:0:120}" | sed 's/ *$//')
+  local rows=(
+    ""                    "Print job"
+    "$long"               "$cut"
+    'a/b:c*?"<>|'         "a_b_c______"
+    "Отчёт за квартал"    "Отчёт за квартал"
+  )
+  for ((i = 0; i < ${#rows[@]}; i += 2)); do
+    print_bg "${rows[i]}" "$sample"
+    answer_save "${rows[i + 1]}" "${rows[i + 1]}"
+    wait_printed
+    [ -e "$out/${rows[i + 1]}.pdf" ] || fail "no ${rows[i + 1]}.pdf for the title \"${rows[i]}\""
+  done
+  check_empty
+}
+
+# No queue folder to write to: the job fails in the spooler, the log says why, nothing is queued.
+failure_fails_the_job() {
+  rm -rf "$queue" && touch "$queue"
+  local log="$WINEPREFIX/drive_c/ProgramData/Folvarek/printing.log" before
+  before=$(cat "$log" 2>/dev/null | wc -l)
+  if wine "$(winepath -w "$printpdf")" --title "Nowhere" "$(winepath -w "$sample")" 2>/dev/null; then
+    fail "the print program was told the job succeeded"
+  fi
+  expect_eq "$(($(wc -l < "$log") - before))" 1
+  grep -q 'job "Nowhere": cannot create' "$log" || fail "the log line does not name the job: $(tail -n 1 "$log")"
+  rm -f "$queue"
+  print_bg "Afterwards" "$sample"
+  answer_save "Afterwards" "Afterwards"
+  wait_printed
+  check_empty
+}
+
+# saveprompt missing: the job stays queued and the user is told; the runner at logon asks for it.
+saveprompt_cannot_start() {
+  mv "$app/saveprompt.exe" "$app/saveprompt.held"
+  print_bg "Held back" "$sample"
+  expect_eq "$(driver box "Folvarek" OK | tr -d '\r')" \
+    "Folvarek | Folvarek could not start C:\\Program Files\\Folvarek\\saveprompt.exe: File not found. (error 2).\\n\\nThe print job \"Held back\" stays queued in C:\\users\\$(id -un)\\AppData\\Local\\Folvarek\\jobs and is asked for at the next print job or logon. | OK | exclamation"
+  wait_printed
+  [ -e "$queue/Held back.pdf" ] || fail "the job left the queue"
+  mv "$app/saveprompt.held" "$app/saveprompt.exe"
+  wine "C:\\Program Files\\Folvarek\\jobrunner.exe" &
+  answer_save "Held back" "Held back"
+  wait $!
+  check_result "$out/Held back.pdf"
+  check_empty
+}
+
+# A file left in the scratch folder would be taken first and then cleared away with this job.
+scratch_not_empty() {
+  mkdir -p "$app/temp" && cp "$sample" "$app/temp/Left over.pdf"
+  print_bg "Careful" "$sample"
+  expect_eq "$(driver box "Folvarek" OK | tr -d '\r')" \
+    "Folvarek | The scratch folder still holds \"Left over.pdf\" from an earlier job, so the print job \"Careful\" waits in C:\\users\\$(id -un)\\AppData\\Local\\Folvarek\\jobs.\\n\\nMove that file out of C:\\Program Files\\Folvarek\\temp, then print again or log on again. | OK | exclamation"
+  wait_printed
+  cmp -s "$sample" "$app/temp/Left over.pdf" || fail "the file left in the scratch folder was touched"
+  [ -e "$queue/Careful.pdf" ] || fail "the job left the queue"
+  rm "$app/temp/Left over.pdf"
+  print_bg "Next" "$sample"
+  answer_save "Careful" "Careful"
+  answer_save "Next" "Next"
+  wait_printed
+  check_empty
+}
+
+uninstall() {
+  mkdir -p "$queue" && cp "$sample" "$queue/Waiting.pdf"
+  wine "C:\\Program Files\\Folvarek\\uninstall.exe" /S
+  for _ in $(seq 1 150); do [ -e "$app/jobrunner.exe" ] || break; sleep 0.2; done
+  for f in "$app/jobrunner.exe" "$app/printsetup.exe" "$WINEPREFIX/drive_c/windows/system32/folvarekmon.dll"; do
+    [ ! -e "$f" ] || fail "$f left after uninstall"
+  done
+  ! wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Printers\Folvarek' >/dev/null 2>&1 || fail "the printer is still there"
+  ! wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Folvarek Port' >/dev/null 2>&1 || fail "the monitor is still there"
+  ! wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Folvarek >/dev/null 2>&1 || fail "the Run entry is still there"
+  [ -e "$queue/Waiting.pdf" ] || fail "a queued job was removed"
+  [ -e "$out/Quarterly report.pdf" ] || fail "the user's PDFs were removed"
+}
+
+# Before Windows 10 there is no "Microsoft Print To PDF": the rest is set up and the user is told.
+no_pdf_driver() {
+  wine reg delete 'HKLM\System\CurrentControlSet\Control\Print\Environments\Windows x64\Drivers\Version-3\Microsoft Print To PDF' /f >/dev/null 2>&1
+  local said rc
+  said=$(wine "$(winepath -w "$(dirname "$printpdf")/printsetup.exe")" install | tr -d '\r'); rc=$?
+  expect_eq "$rc" 2
+  expect_eq "$said" 'The printer "Folvarek" was not added: this Windows has no "Microsoft Print To PDF" driver (Windows 10 or later has it). The rest of Folvarek is installed.'
+  wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Folvarek Port\Ports\FOLVAREK:' >/dev/null 2>&1 || fail "no port"
+  wine "$(winepath -w "$(dirname "$printpdf")/printsetup.exe")" uninstall || fail "uninstall without a printer failed"
+}
+
+scenario() {
+  current=$1; scenario_ok=1; shift
+  "$@"
+  if [ "$scenario_ok" -eq 1 ]; then passed=$((passed + 1)); echo "  ok   $current"; else failed=$((failed + 1)); fi
+}
+
+echo "print path: fresh prefix $WINEPREFIX"
+folvarek_new_prefix
+trap folvarek_end_prefix EXIT
+groff -ms -t -Tpdf -dpaper=a4 -P-pa4 "$root/tests/e2e/sample-document.ms" > "$sample"
+folvarek_standin_driver || { echo "no stand-in driver"; exit 1; }
+wine "$(winepath -w "$installer")" /S || { echo "install failed"; exit 1; }
+wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Printers\Folvarek' >/dev/null 2>&1 || { echo "no printer Folvarek"; exit 1; }
+wine reg add 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve /d 'C:\Out' /f >/dev/null
+for flag in Password:0 AllowCopy:1 AllowPrint:0 ViewPDF:0; do
+  wine reg add "HKLM\\SOFTWARE\\Folvarek\\${flag%%:*}\\Opt" /ve /d "${flag#*:}" /f >/dev/null
+done
+
+scenario "one job, its name proposed, secured and stamped" one_job
+scenario "three jobs in a burst, asked in print order" burst_while_dialog_open
+scenario "PostScript kept aside, the next job still works" postscript_kept_aside
+scenario "titles: empty, 300 characters, forbidden characters, non-ASCII" titles
+scenario "no queue folder: the job fails and is logged" failure_fails_the_job
+scenario "saveprompt cannot start: the job stays queued for the runner at logon" saveprompt_cannot_start
+scenario "a file left in the scratch folder holds the queue back" scratch_not_empty
+scenario "uninstall keeps queued jobs and PDFs" uninstall
+scenario "no \"Microsoft Print To PDF\": the rest is set up, the user is told" no_pdf_driver
+
+echo "print path: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
