@@ -103,7 +103,7 @@ Run OneJob(std::uint64_t pdfSize, int pdfencMs, int stampMs) {
   const auto start = Clock::now();
   RunPostProcessing(job, nullptr, labels);
   const auto processed = Clock::now();
-  CloseDown(app);
+  CloseDown(app, job.stagingFolder, job.stampToolEnded);
   const auto end = Clock::now();
   const double cpu = CpuSeconds() - cpu0;
 

@@ -4,10 +4,10 @@
 # and the system folder and the program folder lose their write permission, as Windows keeps them
 # for a standard user; the scratch folder stays writable, as the installer leaves it. The user's
 # temporary folder has a blank in its name, as many Windows user names do.
-# Usage: standard-user.sh INSTALLER UIDRIVER WORKDIR   (inside an X display; as root the user is made)
+# Usage: standard-user.sh INSTALLER UIDRIVER TOOL_DOUBLE WORKDIR   (inside an X display; as root the user is made)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-installer=$(realpath "$1") uidriver=$(realpath "$2") work=$(mkdir -p "$3" && realpath "$3")
+installer=$(realpath "$1") uidriver=$(realpath "$2") tool_double=$(realpath "$3") work=$(mkdir -p "$4" && realpath "$4")
 
 if [ "$(id -u)" -eq 0 ]; then
   user=folvarek-standard
@@ -38,26 +38,40 @@ own_temp="C:\\users\\$user\\Local Temp"
 sample="$work/Quarterly report.pdf"
 passed=0 failed=0
 
-# One job: `system` is the system folder's state (read-only or writable), `staging` the Windows
-# folder the stamp line must name.
+# One job, a row of the table below: the system folder's state (read-only or writable), the job's
+# PDF (the sample, or an empty one), pdfenc (the installed one, or the tool double told to leave an
+# empty file), and what the user must get: the result stamped from the Windows folder named, or
+# message 3 with this text after the line break (without a Save dialog for an empty job PDF).
 job() {
-  local name=$1 system=$2 staging=$3 ok=1 pid
+  local name=$1 system=$2 input=$3 pdfenc=$4 expected=$5 ok=1 pid
   fail() { echo "  FAIL [$name] $*"; ok=0; }
   [ "$system" = writable ] && chmod u+w "$sys32" || chmod a-w "$sys32"
-  "${as_user[@]}" cp "$sample" "$app/temp/"
-  wine_as_user env WINEDEBUG=+process wine 'C:\Program Files\Folvarek\saveprompt.exe' 2>"$work/trace.log" </dev/null &
+  if [ "$input" = empty ]; then "${as_user[@]}" touch "$app/temp/$name.pdf"; else "${as_user[@]}" cp "$sample" "$app/temp/"; fi
+  [ "$pdfenc" = empty ] && cp "$tool_double" "$app/pdfenc.exe" && echo "mode=empty" > "$work/doubles/pdfenc.control"
+  wine_as_user env WINEDEBUG=+process FOLVAREK_DOUBLES="$(windows_path "$work/doubles")" \
+    wine 'C:\Program Files\Folvarek\saveprompt.exe' 2>"$work/trace.log" </dev/null &
   pid=$!
-  wine_as_user wine "$(windows_path "$uidriver")" save "Save File As" "$name" || fail "no Save File As dialog"
+  [ "$input" = empty ] || wine_as_user wine "$(windows_path "$uidriver")" save "Save File As" "$name" || fail "no Save File As dialog"
+  if [[ "$expected" == message* ]]; then
+    local box
+    box=$(wine_as_user wine "$(windows_path "$uidriver")" box "Folvarek - Options" OK | tr -d '\r')
+    [ "$box" = "Folvarek - Options | Folvarek could not write the file on the specified path due to follwing error\r\n${expected#message } | OK | stop" ] ||
+      fail "message: $box"
+    [ ! -e "$drive_c/Out/$name.pdf" ] || fail "$name.pdf was left in the save folder"
+  fi
   timeout 120 tail --pid="$pid" -f /dev/null || { fail "saveprompt still running after 120 s"; kill "$pid"; }
+  cp "$work/pdfenc.exe" "$app/pdfenc.exe"
 
-  python3 "$root/tests/e2e/check_pdf.py" "$drive_c/Out/$name.pdf" --pages 3 --stamp --text "Quarterly Report" \
-    --encrypted yes --print withheld --extract withheld --metadata Folvarek || fail "result checks"
-  # Wine's trace writes the started command line with its backslashes doubled.
-  local line
-  line=$(grep -a 'cmdline' "$work/trace.log" | grep -a 'background' | head -1)
-  for file in temp.pdf stamp.pdf; do
-    [[ "$line" == *"${staging//\\/\\\\}\\\\$file"* ]] || fail "the stamp line does not name $staging\\$file: $line"
-  done
+  if [[ "$expected" == staged* ]]; then
+    local staging=${expected#staged } line
+    python3 "$root/tests/e2e/check_pdf.py" "$drive_c/Out/$name.pdf" --pages 3 --stamp --text "Quarterly Report" \
+      --encrypted yes --print withheld --extract withheld --metadata Folvarek || fail "result checks"
+    # Wine's trace shows the started command line with its backslashes doubled.
+    line=$(grep -a 'cmdline' "$work/trace.log" | grep -a 'background' | head -1)
+    for file in temp.pdf stamp.pdf; do
+      [[ "$line" == *"${staging//\\/\\\\}\\\\$file"* ]] || fail "the stamp line does not name $staging\\$file: $line"
+    done
+  fi
   for f in temp.pdf stamp.pdf Kestrix.exe; do [ ! -e "$sys32/$f" ] || fail "$f left in the system folder"; done
   [ ! -e "$drive_c/users/$user/Local Temp/Folvarek" ] || fail "left in the user's folder: $(ls -A "$drive_c/users/$user/Local Temp/Folvarek")"
   [ -z "$(ls -A "$app/temp")" ] || fail "the scratch folder still holds: $(ls "$app/temp")"
@@ -79,9 +93,13 @@ for setting in 'SaveLocation\Path C:\Out' 'Password\Opt 0' 'AllowCopy\Opt 1' 'Al
   esac >/dev/null 2>&1
 done
 chmod a-w "$app"
+mkdir -p "$work/doubles" && chown "$user" "$work/doubles" && cp "$app/pdfenc.exe" "$work/pdfenc.exe"
 
-job "standard user" read-only "$own_temp\\Folvarek"
-job "writable system folder" writable 'C:\windows\system32'
+#   name                     system folder  job PDF  pdfenc     expected
+job "standard user"          read-only      sample   installed  "staged $own_temp\\Folvarek"
+job "writable system folder" writable       sample   installed  'staged C:\windows\system32'
+job "empty job PDF"          read-only      empty    installed  "message The print job's PDF is empty: C:\\Program Files\\Folvarek\\temp\\empty job PDF.pdf"
+job "empty pdfenc result"    read-only      sample   empty      'message pdfenc did not write C:\Out\empty pdfenc result.pdf'
 
 echo "standard user: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
