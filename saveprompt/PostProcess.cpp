@@ -155,7 +155,8 @@ struct NotWritable {};
 void Stage(const std::string& installed, const std::string& staged, const std::string& target) {
   if (CheckFile(staged) || CopyFileA(installed.c_str(), staged.c_str(), FALSE)) return;
   if (GetLastError() == ERROR_ACCESS_DENIED) throw NotWritable{};
-  throw StampNotApplied(FileName(installed) + " could not be copied to " + staged + " (" + LastErrorText() + ")", target);
+  throw StampNotApplied(FileName(installed) + " could not be copied to " + staged + " (" + LastErrorText() + ")",
+                        target);
 }
 
 // Creates temp.pdf (emptied, for the result so far) and stamp.pdf and Kestrix.exe from the files
