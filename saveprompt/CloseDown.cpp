@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <chrono>
+#include <cstring>
 
 #include "JobMessages.h"
 #include "ModOnTOp.h"

@@ -205,7 +205,7 @@ std::string StageStampFiles(const std::string& system, const std::string& target
   try {
     StageIn(own, system, target);
   } catch (const NotWritable&) {
-    throw StampNotApplied(own + " could not be written (" + LastErrorText() + ")", target);
+    throw StampNotApplied(own + " may not be written either", target);
   }
   return own;
 }
