@@ -39,11 +39,20 @@ std::string BuildPdfencArgs(std::string_view appFolder, std::string_view baseNam
   return line;
 }
 
-std::string BuildStampingLine(std::string_view systemFolder, std::string_view targetPath) {
-  std::string line(systemFolder);
-  line += "\\temp.pdf background ";
-  line += systemFolder;
-  line += "\\stamp.pdf output ";
+namespace {
+// The system folder has never been quoted; a user's own folder may hold a space.
+std::string StagedFileArgument(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  path += name;
+  return path.find_first_of(" \t\"") == std::string::npos ? path : QuoteArgument(path);
+}
+}  // namespace
+
+std::string BuildStampingLine(std::string_view stagingFolder, std::string_view targetPath) {
+  std::string line = StagedFileArgument(stagingFolder, "\\temp.pdf");
+  line += " background ";
+  line += StagedFileArgument(stagingFolder, "\\stamp.pdf");
+  line += " output ";
   line += QuoteArgument(targetPath);
   return line;
 }

@@ -21,8 +21,9 @@ namespace folvarek {
                                           std::string_view extension, std::string_view targetPath,
                                           std::string_view password, std::string_view permissions);
 
-// The stamp tool's line: the two staging files in the system folder unquoted, the target quoted.
-[[nodiscard]] std::string BuildStampingLine(std::string_view systemFolder, std::string_view targetPath);
+// The stamp tool's line: the two staging files (in the system folder, or the user's own staging
+// folder) unquoted unless their path holds a blank or a quote, the target quoted.
+[[nodiscard]] std::string BuildStampingLine(std::string_view stagingFolder, std::string_view targetPath);
 
 // Milliseconds to let a file settle when its writer cannot be watched: the size itself up to
 // 3072 bytes, above that size / 2000 rounded half to even (4000 -> 2, 5000 -> 2, 7000 -> 4).

@@ -17,4 +17,12 @@ inline constexpr double kTwipsPerInch = 1440.0;
   return RoundHalfEven(twips / twipsPerPixel);
 }
 
+// The width of a control whose caption needs `needed` pixels: the designed width when the caption
+// fits, else wide enough for it but not past `room` (the width up to its parent's edge; a control
+// that already reaches past that edge is never narrowed).
+[[nodiscard]] inline int WidthForCaption(int designed, int needed, int room) {
+  if (needed <= designed) return designed;
+  return needed < room ? needed : (room > designed ? room : designed);
+}
+
 }  // namespace folvarek

@@ -46,6 +46,10 @@ Section "Folvarek"
   File "/oname=pdfenc.exe" "${PDFENC}"
   ; The print pipeline leaves each job's PDF here; saveprompt removes it after the job.
   CreateDirectory "$INSTDIR\temp"
+  ; saveprompt runs as the user who printed, usually a standard user: Users (S-1-5-32-545) may
+  ; write and empty the folder, but not remove the folder itself, which the next job needs.
+  nsExec::Exec 'icacls "$INSTDIR\temp" /grant *S-1-5-32-545:(OI)(CI)(IO)M *S-1-5-32-545:W'
+  Pop $0
 
   ; The stamp tool and the default stamp live in the system folder, where each job stages them.
   SetOutPath "$SYSDIR"

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <chrono>
+#include <cstring>
 
 #include "JobMessages.h"
 #include "ModOnTOp.h"
@@ -58,9 +59,34 @@ bool ListedAsNormalFile(const std::string& path) {
   return !(entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY));
 }
 
+bool IsEmptyFolder(const std::string& folder) {
+  WIN32_FIND_DATAA entry;
+  const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool empty = true;
+  do {
+    const std::string name = entry.cFileName;
+    empty = name == "." || name == "..";
+  } while (empty && FindNextFileA(find, &entry));
+  FindClose(find);
+  return empty;
+}
+
+// Exactly these three names, whoever made them.
+void RemoveStagedFiles(const std::string& folder, bool toolEnded) {
+  const std::string tool = folder + "\\Kestrix.exe";
+  if (ListedAsNormalFile(tool)) {
+    if (!toolEnded) (void)Pump::WaitFor([] { return false; }, kToolCopyPause);
+    DeleteFileA(tool.c_str());
+  }
+  for (const char* name : {"\\temp.pdf", "\\stamp.pdf"}) {
+    if (ListedAsNormalFile(folder + name)) DeleteFileA((folder + name).c_str());
+  }
+}
+
 }  // namespace
 
-void CloseDown(const std::string& appFolder) {
+void CloseDown(const std::string& appFolder, const std::string& stagingFolder, bool stampToolEnded) {
   // Runs while the job window is destroyed: nothing may escape, and a failed step is skipped.
   try {
     Pump::PendingMessages();
@@ -70,20 +96,16 @@ void CloseDown(const std::string& appFolder) {
           if (!IsFolder(scratch)) return true;
           DeleteTree(scratch);
           Pump::PendingMessages();
-          return !IsFolder(scratch);
+          // A standard user may empty the scratch folder but not remove it from the program's folder.
+          return !IsFolder(scratch) || IsEmptyFolder(scratch);
         },
         kScratchRetry, nullptr, kScratchRetryPause);
 
     const std::string system = GetSystemDir();
-    if (!system.empty()) {
-      const std::string tool = system + "\\Kestrix.exe";
-      if (ListedAsNormalFile(tool)) {
-        (void)Pump::WaitFor([] { return false; }, kToolCopyPause);
-        DeleteFileA(tool.c_str());
-      }
-      for (const char* name : {"\\temp.pdf", "\\stamp.pdf"}) {
-        if (ListedAsNormalFile(system + name)) DeleteFileA((system + name).c_str());
-      }
+    if (!system.empty()) RemoveStagedFiles(system, stampToolEnded);
+    if (!stagingFolder.empty() && _stricmp(stagingFolder.c_str(), system.c_str()) != 0) {
+      RemoveStagedFiles(stagingFolder, stampToolEnded);
+      RemoveDirectoryA(stagingFolder.c_str());  // only when nothing else is in it
     }
     Pump::PendingMessages();
   } catch (...) {

@@ -83,7 +83,7 @@ void FrmPDFOptions::Unload() noexcept {
 // The job window is the program's only lasting window: when it unloads, the job's scratch folder
 // and staged files go, and the program ends.
 void FrmPDFOptions::JobWindowUnloading() noexcept {
-  CloseDown(job_.appFolder);
+  CloseDown(job_.appFolder, job_.stagingFolder, job_.stampToolEnded);
   PostQuitMessage(0);
 }
 

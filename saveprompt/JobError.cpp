@@ -3,24 +3,26 @@
 #include <exception>
 #include <new>
 
+#include "FileFailure.h"
+
+namespace {
+
+// FormatMessage's text for the code, without its line break; the number when it has none.
+std::string SystemDescription(DWORD error) {
+  char text[512];
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                sizeof text, nullptr);
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) --length;
+  if (length == 0) return "System error " + std::to_string(error);
+  return std::string(text, length);
+}
+
+}  // namespace
+
 JobError JobErrorFromWin32(DWORD error) {
-  switch (error) {
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-    case ERROR_USER_MAPPED_FILE:
-      return JobError(JobFailure::PermissionDenied, "Permission denied");
-    case ERROR_FILE_NOT_FOUND:
-      return JobError(JobFailure::FileNotFound, "File not found");
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-      return JobError(JobFailure::PathNotFound, "Path not found");
-    default:
-      return JobError(JobFailure::PathFileAccess, "Path/File access error");
-  }
+  const folvarek::FileFailure failure = folvarek::FileFailureFor(error);
+  return JobError(failure.number,
+                  failure.description.empty() ? SystemDescription(error) : std::string(failure.description));
 }
 
 JobError JobErrorFromCurrentException() {

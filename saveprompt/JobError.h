@@ -9,10 +9,8 @@
 #include <string>
 
 namespace JobFailure {
-inline constexpr int FileNotFound = 53;
 inline constexpr int PermissionDenied = 70;
 inline constexpr int PathFileAccess = 75;
-inline constexpr int PathNotFound = 76;
 // A failure with no classic number of its own (a tool that wrote nothing, a bad file name).
 inline constexpr int Other = 5;
 inline constexpr int OutOfMemory = 7;
@@ -32,9 +30,8 @@ class JobError : public std::runtime_error {
   int number_;
 };
 
-// The job failure for a failed Win32 file operation (GetLastError's code): access denied, sharing
-// and lock violations and write protection are 70 "Permission denied"; a missing file 53, a
-// missing folder 76; other file-access errors 75 "Path/File access error".
+// The job failure for a failed Win32 file operation (GetLastError's code), as FileFailureFor sorts
+// it; a failure that ends the job carries the system's own description.
 [[nodiscard]] JobError JobErrorFromWin32(DWORD error);
 
 // The failure being handled, as a JobError: called inside a catch block, it turns whatever was

@@ -28,5 +28,10 @@ struct JobState {
   std::string strPermissions;
   std::string strArgs;
 
+  // Where the stamp pass put temp.pdf, stamp.pdf and Kestrix.exe (empty until it has), and whether
+  // the stamp tool's process was seen to end, so the close-down need not wait for it.
+  std::string stagingFolder;
+  bool stampToolEnded = false;
+
   [[nodiscard]] std::string ScratchFolder() const { return appFolder + "\\temp"; }
 };

@@ -4,6 +4,7 @@
 // every way out unloads the window, which ends the program.
 #include <string>
 
+#include "FileInfo.h"
 #include "FrmPDFOptions.h"
 #include "JobFiles.h"
 #include "JobMessages.h"
@@ -79,12 +80,17 @@ void FrmPDFOptions::PrepareSaveFolder() {
   if (!job_.saveFolder.empty()) CreateSaveFolder(hwnd_, job_.saveFolder);
 }
 
-// The job's PDF is the first file of the scratch folder, by name, whose name ends in "pdf".
+// The job's PDF is the first file of the scratch folder, by name, whose name ends in "pdf"; an
+// empty one ends the job.
 bool FrmPDFOptions::FindJobPdf() {
   const std::string scratch = job_.ScratchFolder();
   for (const std::string& name : ListFilesByName(scratch)) {
     if (folvarek::EndsInPdf(name)) {
       job_.jobPdfPath = scratch + "\\" + name;
+      // Nothing to save: say so now rather than after both prompts.
+      const auto size = FileSize(job_.jobPdfPath);
+      if (!size) throw JobErrorFromWin32(GetLastError());
+      if (*size == 0) throw JobError(JobFailure::Other, "The print job's PDF is empty: " + job_.jobPdfPath);
       return true;
     }
   }

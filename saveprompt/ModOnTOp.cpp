@@ -41,9 +41,10 @@ int RunMessageLoop() {
 }  // namespace
 
 int Main(HINSTANCE instance) {
-  // One print job at a time. The name is fixed, so copies in other folders count too.
-  // A mutex that exists but may not be opened belongs to a copy run by another account.
-  const UniqueHandle firstInstance(CreateMutexA(nullptr, FALSE, "Folvarek.saveprompt.job"));
+  // One print job at a time on the machine: the scratch folder is one for all sessions (fast user
+  // switching, Remote Desktop), so the name is global. It is fixed, so copies in other folders
+  // count too. A mutex that exists but may not be opened belongs to a copy run by another account.
+  const UniqueHandle firstInstance(CreateMutexA(nullptr, FALSE, "Global\\Folvarek.saveprompt.job"));
   const DWORD created = GetLastError();
   if (created == ERROR_ALREADY_EXISTS || created == ERROR_ACCESS_DENIED) return 0;
 

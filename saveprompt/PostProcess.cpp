@@ -138,6 +138,8 @@ void SecurityPass(JobState& job, milliseconds stallLimit) {
   command.parameters = job.strArgs;
   const OutsideStart pdfenc = StartOutsideCommand(job.appFolder, command);
   if (const auto failure = AwaitTool("pdfenc", pdfenc, job.targetPath, stallLimit)) {
+    // An empty file where the user asked for the PDF would pass for a result.
+    if (FileSize(job.targetPath) == std::optional<std::uint64_t>(0)) DeleteFileA(job.targetPath.c_str());
     throw JobError(JobFailure::Other, *failure);
   }
 }
@@ -146,25 +148,78 @@ JobError StampNotApplied(const std::string& reason, const std::string& target) {
   return JobError(JobFailure::Other, reason + ". The stamp could not be applied; " + target + " is saved without it.");
 }
 
+// A staging folder this user may not write to (the system folder, for a standard user).
+struct NotWritable {};
+
 // Puts the installed file in place under its working name, unless a file of that name is there.
 void Stage(const std::string& installed, const std::string& staged, const std::string& target) {
   if (CheckFile(staged) || CopyFileA(installed.c_str(), staged.c_str(), FALSE)) return;
-  throw StampNotApplied(FileName(installed) + " could not be copied to " + staged + " (" + LastErrorText() + ")", target);
+  if (GetLastError() == ERROR_ACCESS_DENIED) throw NotWritable{};
+  throw StampNotApplied(FileName(installed) + " could not be copied to " + staged + " (" + LastErrorText() + ")",
+                        target);
+}
+
+// Creates temp.pdf (emptied, for the result so far) and stamp.pdf and Kestrix.exe from the files
+// installed in the system folder. Throws NotWritable when `folder` denies this user, having taken
+// away the temp.pdf it made there.
+void StageIn(const std::string& folder, const std::string& system, const std::string& target) {
+  const std::string held = folder + "\\temp.pdf";
+  const HANDLE created =
+      CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_ACCESS_DENIED) throw NotWritable{};
+    throw StampNotApplied(held + " could not be created (" + LastErrorText() + ")", target);
+  }
+  CloseHandle(created);
+  try {
+    Stage(system + "\\Kestrix.dll", folder + "\\stamp.pdf", target);
+    Stage(system + "\\Kestrix.tlb", folder + "\\Kestrix.exe", target);
+  } catch (const NotWritable&) {
+    DeleteFileA(held.c_str());
+    throw;
+  }
+}
+
+// The user's own staging folder: the temporary folder, then "Folvarek".
+std::string PerUserStagingFolder(const std::string& target) {
+  char temp[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(sizeof temp, temp);
+  if (length == 0 || length > MAX_PATH) throw StampNotApplied("The temporary folder is not known", target);
+  std::string folder(temp, length);
+  folder += "Folvarek";
+  if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    throw StampNotApplied(folder + " could not be created (" + LastErrorText() + ")", target);
+  }
+  return folder;
+}
+
+// Stages in the system folder as installed; a user who may not write there (a standard user on
+// Windows) stages the same files in a folder of their own. Returns the folder used.
+std::string StageStampFiles(const std::string& system, const std::string& target) {
+  try {
+    StageIn(system, system, target);
+    return system;
+  } catch (const NotWritable&) {
+  }
+  const std::string own = PerUserStagingFolder(target);
+  try {
+    StageIn(own, system, target);
+  } catch (const NotWritable&) {
+    throw StampNotApplied(own + " may not be written either", target);
+  }
+  return own;
 }
 
 // The stamp tool reads the result so far as temp.pdf and writes the target anew. temp.pdf is kept
 // until the tool has succeeded; when it has not, it goes back to the target, so the user keeps the
 // unstamped file.
-void StampPass(const JobState& job, milliseconds stallLimit) {
+void StampPass(JobState& job, milliseconds stallLimit) {
   const std::string& target = job.targetPath;
   const std::string system = GetSystemDir();
   if (system.empty()) throw StampNotApplied("The system folder is not known", target);
-  const std::string held = system + "\\temp.pdf";
-  if (CheckFile(held) && !DeleteFileA(held.c_str())) {
-    throw StampNotApplied(held + " could not be removed (" + LastErrorText() + ")", target);
-  }
-  Stage(system + "\\Kestrix.dll", system + "\\stamp.pdf", target);
-  Stage(system + "\\Kestrix.tlb", system + "\\Kestrix.exe", target);
+  const std::string folder = StageStampFiles(system, target);
+  job.stagingFolder = folder;
+  const std::string held = folder + "\\temp.pdf";
 
   // Moving rather than copying costs nothing whatever the size (on one volume), and the target is
   // gone before the tool starts, as the tool has always found it.
@@ -176,14 +231,15 @@ void StampPass(const JobState& job, milliseconds stallLimit) {
   Pump::PendingMessages();
 
   OutsideCommand command;
-  command.file = system + "\\Kestrix";
-  command.parameters = folvarek::BuildStampingLine(system, target);
+  command.file = folder + "\\Kestrix";
+  command.parameters = folvarek::BuildStampingLine(folder, target);
   command.folder = job.appFolder;
   // The stamp tool must open a password-protected result; the password never goes on a command line.
   command.environmentName = "FOLVAREK_PDF_PASSWORD";
   command.environmentValue = strPassword;
   const OutsideStart stamp = StartOutsideCommand(job.appFolder, command);
   const auto failure = AwaitTool("Kestrix.exe", stamp, target, stallLimit);
+  job.stampToolEnded = stamp.process && WaitForSingleObject(stamp.process.get(), 0) == WAIT_OBJECT_0;
   if (!failure) return;
   if (!MoveFileExA(held.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
     throw JobError(JobFailure::Other, *failure + ". The stamp could not be applied, and " + target +

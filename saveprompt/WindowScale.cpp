@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "CaptionFit.h"
 #include "SettingText.h"
 
 RECT WindowScale::Place(const DesignRect& design, const DesignRect* container) const {
@@ -30,9 +31,11 @@ HWND PlaceControl(HWND parent, const ControlDesign& design) {
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
                                        reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
                                        nullptr);
-  if (control != nullptr && design.font != nullptr) {
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(design.font), FALSE);
-  }
+  if (control == nullptr) return nullptr;
+  if (design.font != nullptr) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(design.font), FALSE);
+  RECT client{};
+  GetClientRect(parent, &client);
+  WidenToCaption(control, client.right);
   return control;
 }
 

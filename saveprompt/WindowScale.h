@@ -51,7 +51,8 @@ struct ControlDesign {
   HFONT font;     // nullptr: the control's own
 };
 
-// Creates a control of `parent` as designed; nullptr when it cannot be created.
+// Creates a control of `parent` as designed, wider when its caption would not fit (WidenToCaption,
+// inside the parent's client area); nullptr when it cannot be created.
 HWND PlaceControl(HWND parent, const ControlDesign& design);
 
 // A window of the given client size (twips) centred on the screen, as a rectangle for CreateWindow.

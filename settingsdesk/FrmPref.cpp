@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "CaptionFit.h"
 #include "ModBForFolder.h"
 #include "ModReg.h"
 #include "SaveFolder.h"
@@ -215,6 +216,9 @@ void FrmPref::ApplyLayout(UINT dpi) {
     SetWindowPos(controls_[i], nullptr, left, top, px(c.width), px(c.height), SWP_NOZORDER | SWP_NOACTIVATE);
     const HFONT font = i == TxtPath ? windowFont.get() : controlFont.get();
     SendMessageA(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    // A caption too wide at this resolution widens its control, within its frame or the window.
+    WidenToCaption(controls_[i], c.parent != kWindow ? px(kLayout[c.parent].left + kLayout[c.parent].width)
+                                                     : px(kClientWidth));
   }
   // The old fonts go only after no control uses them any more.
   controlFont_ = std::move(controlFont);

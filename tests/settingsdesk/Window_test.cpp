@@ -93,7 +93,8 @@ void ExpectDesignedLayout(HWND form, UINT dpi, Placement placement = Placement::
     }
     EXPECT_EQ(rect.left, px(control.left)) << control.caption;
     EXPECT_EQ(rect.top, px(control.top)) << control.caption;
-    EXPECT_EQ(rect.right - rect.left, px(control.width)) << control.caption;
+    // A caption too wide for the fonts at hand widens its control (captions_test looks at that).
+    EXPECT_GE(rect.right - rect.left, px(control.width)) << control.caption;
     EXPECT_EQ(rect.bottom - rect.top, px(control.height)) << control.caption;
     EXPECT_TRUE(IsWindowVisible(handle) && IsWindowEnabled(handle)) << control.caption;
   }
