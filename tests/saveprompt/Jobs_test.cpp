@@ -383,7 +383,7 @@ namespace {
 std::optional<JobError> PostProcess(std::chrono::milliseconds stallLimit, const std::string& saveFolder = kOut + "\\",
                                     std::string* labels = nullptr) {
   std::filesystem::create_directories(kOut);
-  JobState job{kJob, saveFolder, kJob + "\\temp\\job.pdf", "job", "pdf", kReportPath, "0", "0", "1", "00100000"};
+  JobState job{kJob, saveFolder, kJob + "\\temp\\job.pdf", "job", "pdf", kReportPath, "0", "0", "1", "00100000", ""};
   strPassword.clear();
   const auto label = [labels](const std::string& text) { if (labels != nullptr) *labels += text + "|"; };
   try {

@@ -94,7 +94,7 @@ TEST(CreateSaveFolder, CreatesEveryMissingLevelOnceAndNothingForBlankRelativeOrM
   EXPECT_TRUE(std::filesystem::is_directory(scratch + "\\one\\two\\three"));
   EXPECT_FALSE(CreateSaveFolder(nullptr, scratch + "\\one\\two\\three"));
   ASSERT_EQ(GetDriveTypeA("Q:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
-  for (const std::string path : {""s, "   "s, "relative\\folder"s, " " + scratch + "\\blank", "Q:\\missing"s}) {
+  for (const std::string& path : {""s, "   "s, "relative\\folder"s, " " + scratch + "\\blank", "Q:\\missing"s}) {
     EXPECT_FALSE(CreateSaveFolder(nullptr, path)) << '"' << path << '"';
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch), {}), 1);
