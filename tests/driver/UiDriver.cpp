@@ -11,6 +11,7 @@ namespace {
 
 constexpr auto kPoll = 20ms;
 constexpr UINT kMessageTimeoutMs = 5000;
+constexpr auto kIconWait = 3s;
 
 template <typename Predicate>
 bool PollUntil(std::chrono::milliseconds timeout, Predicate done) {
@@ -94,12 +95,7 @@ std::vector<DWORD> RenderIcon(HICON icon, DWORD background) {
 
 // Icon handles do not cross processes, so the icon is recognised by its pixels on the screen:
 // the system icon that, drawn on the same background, differs least from what is shown.
-std::string IconName(HWND iconControl) {
-  // The handle's value means nothing in this process, but an empty control has none at all.
-  DWORD_PTR handle = 0;
-  SendMessageTimeoutA(iconControl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &handle);
-  if (handle == 0) return "none";
-  const std::vector<DWORD> shown = CaptureIcon(iconControl);
+std::string MatchIcon(const std::vector<DWORD>& shown) {
   const std::pair<LPCSTR, const char*> known[] = {
       {IDI_HAND, "stop"}, {IDI_QUESTION, "question"}, {IDI_EXCLAMATION, "exclamation"},
       {IDI_ASTERISK, "information"}};
@@ -120,6 +116,17 @@ std::string IconName(HWND iconControl) {
   }
   // Far from every known icon (on average more than 16 levels a channel): something else.
   return bestDistance <= 32LL * 32 * 3 * 16 ? best : "other";
+}
+
+std::string IconName(HWND iconControl) {
+  // The handle's value means nothing in this process, but an empty control has none at all.
+  DWORD_PTR handle = 0;
+  SendMessageTimeoutA(iconControl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &handle);
+  if (handle == 0) return "none";
+  // A box seen as it opens may not have painted its icon yet: look again until it shows a known one.
+  std::string name = "other";
+  (void)PollUntil(kIconWait, [&] { return (name = MatchIcon(CaptureIcon(iconControl))) != "other"; });
+  return name;
 }
 
 std::string EscapeLineBreaks(const std::string& text) {

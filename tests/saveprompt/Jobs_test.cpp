@@ -222,7 +222,7 @@ class User {
 
   // In front: in the topmost band and the foreground window, which it becomes as it is shown.
   static std::string InFront(HWND window) {
-    const bool front = uidriver::WaitUntil([&] { return GetForegroundWindow() == window; }, 2s);
+    const bool front = uidriver::WaitUntil([&] { return GetForegroundWindow() == window; });
     const bool topmost = GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST;
     return uidriver::GetText(window) + (topmost && front ? " (in front)" : " (behind others)");
   }
