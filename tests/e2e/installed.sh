@@ -15,7 +15,7 @@ app="$WINEPREFIX/drive_c/Program Files/Folvarek"
 sys32="$WINEPREFIX/drive_c/windows/system32"
 out="$WINEPREFIX/drive_c/Out"
 sample="$work/Quarterly report.pdf"
-driver() { wine "$(winepath -w "$uidriver")" "$@"; }
+driver() { wine "$driver_exe" "$@"; }
 fail() { echo "  FAIL [$current] $*"; failed=$((failed + 1)); }
 expect_eq() { [ "$1" == "$2" ] || fail "expected: $2"$'\n'"         got:      $1"; }
 # Waits (bounded) for a background process started by this script.
@@ -66,6 +66,9 @@ print_job() {
 echo "installed product: fresh prefix $WINEPREFIX"
 folvarek_new_prefix
 trap folvarek_end_prefix EXIT
+# The driver's Windows path, asked once: a winepath run for each action once gave a name Wine could
+# not start, under heavy load.
+driver_exe=$(winepath -w "$uidriver") && [ -n "$driver_exe" ] || { echo "no Windows path for $uidriver"; exit 1; }
 groff -ms -t -Tpdf -dpaper=a4 -P-pa4 "$root/tests/e2e/sample-document.ms" > "$sample"
 wine "$(winepath -w "$installer")" /S || { echo "install failed"; exit 1; }
 [ -e "$app/saveprompt.exe" ] && [ -e "$sys32/Kestrix.tlb" ] && [ -e "$sys32/Kestrix.dll" ] || { echo "install incomplete"; exit 1; }
