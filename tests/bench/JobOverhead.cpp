@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,22 +19,16 @@
 #include "ModOnTOp.h"
 #include "ModReg.h"
 #include "PostProcess.h"
+#include "TestSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::SelfFolder;
+using testsupport::WriteFile;
 using Clock = std::chrono::steady_clock;
 
 const std::string kRoot = R"(C:\folvarek-bench)";
-
-std::string SelfFolder() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  const std::string self = path;
-  return self.substr(0, self.find_last_of('\\'));
-}
-
-void WriteFile(const std::string& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
 
 // Seconds to run a tool on its own: started, working on `input`, ended.
 double RunAlone(const std::string& program, const std::string& arguments) {

@@ -1,24 +1,13 @@
-// A stand-in for the outside tools (pdfenc, the stamp tool, a PDF viewer, a web browser): one
-// program, copied under the name of the tool it plays. It records how it was started and writes
-// its output the way the scenario's control file asks.
-//
-// The folder named by FOLVAREK_DOUBLES holds, for a double named <name> (its file name without
-// extension):
-//   <name>.control  lines key=value, all optional:
-//                   mode=now|slow|never|empty|fail|hang   (now when missing)
-//                   delay_ms=N    wait before writing (a tool that takes a set time)
-//                   chunks=N      slow: write the output in N pieces (4)
-//                   chunk_ms=N    slow: pause between pieces (150)
-//                   linger_ms=N   stay running this long after writing
-//                   exit=N        fail: the exit code (3)
-//                   staged=1      now/slow: write beside the output first ("<output>.a1b2c3.tmp")
-//                                 and rename it at the end, as the real tools do
-//   <name>.record   written at the start: the command line, each argument, the password variable,
-//                   the working folder; then "written" once the output is complete.
-//
-// Output: the argument after the word "output" when there is one (the stamp tool), else the second
-// argument (pdfenc). It is the first argument's content followed by a line naming the double, and
-// for the stamp tool the stamp file's first line, so a scenario sees which files went in.
+// A stand-in for the outside tools (pdfenc, the stamp tool, a viewer, a browser), copied under the
+// name it plays. FOLVAREK_DOUBLES names a folder with, for a double called <name>:
+//   <name>.control  optional lines: mode=now|slow|never|empty|fail|hang (now), delay_ms=N (before
+//                   writing), chunks=N and chunk_ms=N (slow: pieces, pause between), linger_ms=N (after
+//                   writing), exit=N (fail: the exit code, 3), staged=1 (write "<output>.a1b2c3.tmp"
+//                   beside the output and rename it at the end, as the real tools do)
+//   <name>.record   its own path, the command line, each argument, the password variable and the working folder;
+//                   then "written" once the output is complete
+// The output (the argument after "output", else the second) is the first argument's content and a
+// line naming the double and, for the stamp tool, the stamp's first line.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -31,59 +20,42 @@
 namespace {
 
 std::string Utf8(const wchar_t* text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string out(size > 0 ? size - 1 : 0, '\0');
-  if (size > 1) WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
+  std::string out(WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+  out.pop_back();
   return out;
 }
 
-std::wstring Wide(const std::string& text) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring out(size > 0 ? size - 1 : 0, L'\0');
-  if (size > 1) MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(), size);
+std::wstring Path(const std::string& utf8) {
+  std::wstring out(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, out.data(), static_cast<int>(out.size()));
+  out.pop_back();
   return out;
 }
 
 std::string ReadAll(const std::string& path) {
-  std::ifstream in(Wide(path).c_str(), std::ios::binary);
   std::stringstream content;
-  content << in.rdbuf();
+  content << std::ifstream(Path(path).c_str(), std::ios::binary).rdbuf();
   return content.str();
-}
-
-std::string OwnName() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::string name = Utf8(path);
-  name = name.substr(name.find_last_of('\\') + 1);
-  return name.substr(0, name.find_last_of('.'));
-}
-
-std::map<std::string, std::string> ReadControl(const std::string& path) {
-  std::map<std::string, std::string> control;
-  std::istringstream lines(ReadAll(path));
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const auto equals = line.find('=');
-    if (equals != std::string::npos) control[line.substr(0, equals)] = line.substr(equals + 1);
-  }
-  return control;
-}
-
-int Number(const std::map<std::string, std::string>& control, const std::string& key, int fallback) {
-  const auto found = control.find(key);
-  return found == control.end() ? fallback : std::stoi(found->second);
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  wchar_t folderW[MAX_PATH] = {};
-  if (GetEnvironmentVariableW(L"FOLVAREK_DOUBLES", folderW, MAX_PATH) == 0) return 90;
-  const std::string folder = Utf8(folderW);
-  const std::string name = OwnName();
-  const auto control = ReadControl(folder + "\\" + name + ".control");
-  const std::string mode = control.count("mode") ? control.at("mode") : "now";
+  wchar_t buffer[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"FOLVAREK_DOUBLES", buffer, MAX_PATH) == 0) return 90;
+  const std::string folder = Utf8(buffer);
+  GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  const std::string self = Utf8(buffer);
+  std::string name = self.substr(self.find_last_of('\\') + 1);
+  name = name.substr(0, name.find_last_of('.'));
+  std::map<std::string, std::string> control{{"mode", "now"}, {"chunks", "4"}, {"chunk_ms", "150"}, {"exit", "3"}};
+  std::istringstream lines(ReadAll(folder + "\\" + name + ".control"));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find('=') != std::string::npos) control[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+  }
+  const auto number = [&](const char* key) { return control.count(key) ? std::stoi(control[key]) : 0; };
+  const std::string& mode = control["mode"];
 
   int argc = 0;
   wchar_t** argvW = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -91,68 +63,45 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   for (int i = 0; i < argc; ++i) args.push_back(Utf8(argvW[i]));
   LocalFree(argvW);
 
-  std::ofstream record(Wide(folder + "\\" + name + ".record").c_str(), std::ios::binary);
-  record << "line=" << Utf8(GetCommandLineW()) << "\n";
+  std::ofstream record(Path(folder + "\\" + name + ".record").c_str(), std::ios::binary);
+  record << "self=" << self << "\nline=" << Utf8(GetCommandLineW()) << "\n";
   for (std::size_t i = 1; i < args.size(); ++i) record << "arg" << i << "=" << args[i] << "\n";
   wchar_t password[512] = {};
-  if (GetEnvironmentVariableW(L"FOLVAREK_PDF_PASSWORD", password, 512) > 0 ||
-      GetLastError() != ERROR_ENVVAR_NOT_FOUND) {
-    record << "password=" << Utf8(password) << "\n";
-  } else {
-    record << "password-unset\n";
-  }
-  wchar_t cwd[MAX_PATH] = {};
-  GetCurrentDirectoryW(MAX_PATH, cwd);
-  record << "cwd=" << Utf8(cwd) << "\n";
-  record.flush();
+  const bool set = GetEnvironmentVariableW(L"FOLVAREK_PDF_PASSWORD", password, 512) > 0 ||
+                   GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+  record << (set ? "password=" + Utf8(password) : std::string("password-unset")) << "\n";
+  GetCurrentDirectoryW(MAX_PATH, buffer);
+  record << "cwd=" << Utf8(buffer) << "\n" << std::flush;
+  Sleep(number("delay_ms"));
 
-  Sleep(Number(control, "delay_ms", 0));
-
-  std::string input;
-  std::string output;
-  std::string stamp;
+  std::string output = args.size() > 2 ? args[2] : "", stamp;
   for (std::size_t i = 1; i + 1 < args.size(); ++i) {
     if (args[i] == "output") output = args[i + 1];
     if (args[i] == "background") stamp = args[i + 1];
   }
-  if (output.empty() && args.size() > 2) output = args[2];
-  if (args.size() > 1) input = args[1];
-
-  int exitCode = 0;
-  if (mode == "hang") {
-    Sleep(INFINITE);
-  } else if (mode == "fail") {
-    exitCode = Number(control, "exit", 3);
-  } else if (mode == "empty") {
-    std::ofstream(Wide(output).c_str(), std::ios::binary);
-  } else if ((mode == "now" || mode == "slow") && !output.empty()) {
+  if (mode == "hang") Sleep(INFINITE);
+  if (mode == "empty") std::ofstream(Path(output).c_str(), std::ios::binary);
+  if ((mode == "now" || mode == "slow") && !output.empty()) {
     std::string marker = "\n%" + name;
-    if (!stamp.empty()) {
-      const std::string background = ReadAll(stamp);
-      marker += " on " + background.substr(0, background.find('\n'));
-    }
+    if (!stamp.empty()) marker += " on " + ReadAll(stamp).substr(0, ReadAll(stamp).find('\n'));
     marker += "\n";
-    const bool staged = control.count("staged") > 0;
-    const std::string writeTo = staged ? output + ".a1b2c3.tmp" : output;
-    if (mode == "now") {
-      // A copy by the system, so even a large input takes the double little time of its own.
-      CopyFileW(Wide(input).c_str(), Wide(writeTo).c_str(), FALSE);
-      std::ofstream(Wide(writeTo).c_str(), std::ios::binary | std::ios::app) << marker;
+    const std::string writeTo = control.count("staged") ? output + ".a1b2c3.tmp" : output;
+    if (mode == "now") {  // a copy by the system, so even a large input takes the double little time
+      CopyFileW(Path(args.at(1)).c_str(), Path(writeTo).c_str(), FALSE);
+      std::ofstream(Path(writeTo).c_str(), std::ios::binary | std::ios::app) << marker;
     } else {
-      const std::string content = ReadAll(input) + marker;
-      std::ofstream out(Wide(writeTo).c_str(), std::ios::binary);
-      const int pieces = Number(control, "chunks", 4);
-      const std::size_t size = (content.size() + pieces - 1) / pieces;
-      for (int piece = 0; piece < pieces; ++piece) {
-        if (piece > 0) Sleep(Number(control, "chunk_ms", 150));
-        out << content.substr(piece * size, size);
-        out.flush();
+      const std::string content = ReadAll(args.at(1)) + marker;
+      std::ofstream out(Path(writeTo).c_str(), std::ios::binary);
+      const std::size_t size = (content.size() + number("chunks") - 1) / number("chunks");
+      for (int piece = 0; piece < number("chunks"); ++piece) {
+        if (piece > 0) Sleep(number("chunk_ms"));
+        out << content.substr(piece * size, size) << std::flush;
       }
     }
-    if (staged) MoveFileExW(Wide(writeTo).c_str(), Wide(output).c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (writeTo != output) MoveFileExW(Path(writeTo).c_str(), Path(output).c_str(), MOVEFILE_REPLACE_EXISTING);
     record << "written\n";
   }
   record.close();
-  Sleep(Number(control, "linger_ms", 0));
-  return exitCode;
+  Sleep(number("linger_ms"));
+  return mode == "fail" ? number("exit") : 0;
 }

@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     if (button == buttons.end() || !box) return Fail("not a message box or no such button");
     std::printf("%s\n", uidriver::Describe(*box).c_str());
     uidriver::PressButton(window, button->second);
-    return 0;
+    return uidriver::WaitGone(window, timeout) ? 0 : Fail("the message box stayed open");
   }
   if (action == "type" && args.size() == 4) {
     const auto edits = uidriver::Controls(window, "Edit");
@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
     return Fail("check box \"" + args[2] + "\" did not reach the state");
   }
   if (action == "save" && args.size() == 3) {
-    return uidriver::SaveDialogChoose(window, args[2]) ? 0 : Fail("not a Save dialog");
+    if (!uidriver::SaveDialogChoose(window, args[2])) return Fail("not a Save dialog");
+    return uidriver::WaitGone(window, timeout) ? 0 : Fail("the Save dialog stayed open");
   }
   if (action == "name" && args.size() == 2) {
     const auto name = uidriver::SaveDialogName(window);
@@ -90,7 +91,7 @@ int main(int argc, char** argv) {
   }
   if (action == "cancel" && args.size() == 2) {
     uidriver::PressButton(window, IDCANCEL);
-    return 0;
+    return uidriver::WaitGone(window, timeout) ? 0 : Fail("the dialog stayed open");
   }
   std::fputs(kUsage, stderr);
   return 2;

@@ -1,0 +1,434 @@
+// Whole print jobs, one row each: saveprompt.exe in a job folder with its own temp\ and a seeded
+// settings tree, started as a separate process; the UI driver plays the user and the tool double
+// stands in for pdfenc, the stamp tool, the PDF viewer and the browser. Every window the user meets
+// is logged, message boxes word for word; then the files left and what the tools were given.
+// Last, the post-processing in this process with a short stall limit, for what whole jobs cannot
+// reach in reasonable time.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "JobError.h"
+#include "ModReg.h"
+#include "PostProcess.h"
+#include "TestSupport.h"
+#include "UiDriver.h"
+#include "frmPassword.h"
+
+using namespace testsupport;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Log = std::vector<std::string>;
+const std::string kJob = "C:\\folvarek-jobs";
+const std::string kOut = kJob + "\\Out";
+const std::string kDoubles = kJob + "\\doubles";
+const std::string kJobPdf = "%PDF-1.4\n%%EOF\n";
+const std::string kStamped = "\n%Kestrix on %PDF-stamp\n";
+const std::string kSecured = kJobPdf + "\n%pdfenc\n";
+
+const std::string kSave = "Save File As (in front)";
+const std::string kPassword = "Enter PDF file password (in front)";
+const std::string kNoPdf = "Folvarek Options | No PDF File. Printing will abort | OK | stop";
+const std::string kCannotOverwrite =
+    "Folvarek  [Options] | Cannot over write file !\\r\\nPlease specify different name | OK | stop";
+const std::string kMismatch = "Folvarek  [Options] | Passwords do not match. Please check and try again! | OK | stop";
+const std::string kReaderOffer =
+    "Folvarek Options | Unable to open the pdf files because Adobe Acrobat reader is not installed on your "
+    "system\\r\\nDo You want to download Adobe Acrobat reader | Yes,No | none";
+std::string Failure(const std::string& description) {
+  return "Folvarek - Options | Folvarek could not write the file on the specified path due to follwing error\\r\\n" +
+         description + " | OK | stop";
+}
+std::string AlreadyExists(const std::string& path) {
+  return "Folvarek  [Options] | " + path + " already exists\\r\\nDo you want to over write ? | Yes,No | none";
+}
+std::string NoStamp(const std::string& reason) {
+  return Failure(reason + ". The stamp could not be applied; " + kOut + "\\report.pdf is saved without it.");
+}
+
+// A path of a row: under the job folder, or under the system folder when it starts with "%SYS%".
+std::string At(const std::string& path) {
+  return path.rfind("%SYS%", 0) == 0 ? SystemFolder() + path.substr(5) : kJob + "\\" + path;
+}
+std::string Content(const std::string& path) { return Exists(At(path)) ? ReadFile(At(path)) : "-"; }
+std::string Record(const std::string& tool) { return ReadFile(kDoubles + "\\" + tool + ".record"); }
+
+struct Row {
+  const char* name;
+  std::vector<std::string> scratch;  // files in temp\; {"-"}: no temp\ at all
+  // SaveLocation (under the job folder; nullptr: none), Password, AllowCopy, AllowPrint, ViewPDF
+  std::array<const char*, 5> settings;
+  std::vector<std::string> setup = {};  // before the job starts: see Prepare
+  std::vector<std::string> steps = {};  // what the user does: see User::Play
+  Log log = {};                         // what the user meets
+  std::vector<std::pair<std::string, std::string>> files = {};    // path, content ("-": none, "*": any)
+  std::vector<std::pair<std::string, std::string>> records = {};  // tool, what its record holds ("": never ran)
+};
+
+// A job folder with saveprompt.exe, pdfenc.exe and temp\, the stamp tool and stamp installed in the
+// system folder, a viewer and a browser registered, and the row's settings.
+class Job {
+ public:
+  explicit Job(const Row& row) {
+    RemoveTree(kJob);
+    std::filesystem::create_directories(kDoubles);
+    if (row.scratch != std::vector<std::string>{"-"}) std::filesystem::create_directories(kJob + "\\temp");
+    for (const std::string& file : row.scratch) {
+      if (file != "-") WriteFile(kJob + "\\temp\\" + file, kJobPdf);
+    }
+    CopyFileA((SelfFolder() + "\\saveprompt.exe").c_str(), (kJob + "\\saveprompt.exe").c_str(), FALSE);
+    for (const char* name : {"pdfenc.exe", "%SYS%\\Kestrix.tlb", "doubles\\viewer.exe", "doubles\\browser.exe"}) {
+      CopyFileA((SelfFolder() + "\\tool_double.exe").c_str(), At(name).c_str(), FALSE);
+    }
+    for (const char* staged : {"\\Kestrix.exe", "\\temp.pdf", "\\stamp.pdf"}) DeleteFromSystem(staged);
+    WriteFile(SystemFolder() + "\\Kestrix.dll", "%PDF-stamp\n");
+    for (const char* tool : {"viewer", "browser"}) WriteFile(kDoubles + "\\" + tool + ".control", "mode=never");
+    SetEnvironmentVariableA("FOLVAREK_DOUBLES", kDoubles.c_str());  // saveprompt passes it on
+    EXPECT_TRUE(pdf_.Set("FolvarekTest.Viewer") && viewer_.Set("\"" + kDoubles + "\\viewer.exe\" \"%1\"") &&
+                browser_.Set("\"" + kDoubles + "\\browser.exe\" \"%1\""));
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Folvarek");
+    const auto& s = row.settings;
+    EXPECT_TRUE((s[0] == nullptr || ModReg::SetSaveLocation(kJob + "\\" + s[0])) && ModReg::SetPasswordOpt(s[1]) &&
+                ModReg::SetAllowCopyOpt(s[2]) && ModReg::SetAllowPrintOpt(s[3]) && ModReg::SetViewPDFOpt(s[4]));
+    GetEnvironmentVariableA("PATH", path_, sizeof path_);
+    for (const std::string& step : row.setup) Prepare(step.substr(0, step.find(':')), step.substr(step.find(':') + 1));
+  }
+  ~Job() {
+    SetEnvironmentVariableA("PATH", path_);
+    for (const char* file : {"\\Kestrix.exe", "\\temp.pdf", "\\stamp.pdf", "\\Kestrix.tlb", "\\Kestrix.dll"}) {
+      DeleteFromSystem(file);
+    }
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "FolvarekTest.Viewer");
+  }
+
+ private:
+  static void DeleteFromSystem(const char* name) {
+    SetFileAttributesA((SystemFolder() + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA((SystemFolder() + name).c_str());
+  }
+  // file:PATH=CONTENT, control:TOOL=LINES, double:PATH (a copy of the tool double), readonly:PATH,
+  // hidden:PATH, delete:PATH, no-viewer, path:FOLDER (put first on the search path saveprompt inherits)
+  void Prepare(const std::string& verb, const std::string& arg) {
+    const std::string path = At(arg.substr(0, arg.find('='))), value = arg.substr(arg.find('=') + 1);
+    if (verb == "file" || verb == "double") std::filesystem::create_directories(path.substr(0, path.find_last_of('\\')));
+    if (verb == "file") {
+      WriteFile(path, value);
+    } else if (verb == "control") {
+      WriteFile(kDoubles + "\\" + arg.substr(0, arg.find('=')) + ".control", value);
+    } else if (verb == "double") {
+      CopyFileA((SelfFolder() + "\\tool_double.exe").c_str(), path.c_str(), FALSE);
+    } else if (verb == "readonly" || verb == "hidden") {
+      SetFileAttributesA(path.c_str(), verb == "readonly" ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_HIDDEN);
+    } else if (verb == "delete") {
+      DeleteFileA(path.c_str());
+    } else if (verb == "no-viewer") {
+      RegDeleteTreeA(HKEY_CLASSES_ROOT, "FolvarekTest.Viewer");
+    } else if (verb == "path") {
+      SetEnvironmentVariableA("PATH", (path + ";" + path_).c_str());
+    } else {
+      ADD_FAILURE() << "unknown setup " << verb;
+    }
+  }
+
+  char path_[32767] = {};
+  uidriver::ClassesDefault pdf_{".pdf"};
+  uidriver::ClassesDefault viewer_{"FolvarekTest.Viewer\\shell\\open\\command"};
+  uidriver::ClassesDefault browser_{"https\\shell\\open\\command"};
+};
+
+// Plays the user and logs what the user meets. After a window that did not come it stops playing
+// and logs what was on the screen instead, so the log shows where the job went astray.
+class User {
+ public:
+  User(const uidriver::Process& job, const char* location) : job_(job), location_(location ? At(location) : "") {}
+
+  // save:NAME, cancel (the Save dialog); yes, no, ok (the next message box); type:FIRST|SECOND,
+  // pw-ok, pw-cancel, pw-enter, pw-esc, pw-close (the password window); close-job
+  // (asks the hidden job window to close); second-copy; lock:PATH once pdfenc has written, unlock.
+  void Play(const std::string& step) {
+    const std::string verb = step.substr(0, step.find(':')), arg = step.substr(step.find(':') + 1);
+    if (verb == "save" || verb == "cancel") {
+      const HWND dialog = Wait("Save File As");
+      if (dialog == nullptr) return;
+      // The save folder exists before the prompt that starts there.
+      log.push_back(InFront(dialog) + (location_.empty() || std::filesystem::is_directory(location_) ? "" : " (no folder)"));
+      if (verb == "save") EXPECT_TRUE(uidriver::SaveDialogChoose(dialog, arg));
+      else uidriver::SaveDialogCancel(dialog);
+      EXPECT_TRUE(uidriver::WaitGone(dialog));
+    } else if (verb == "yes" || verb == "no" || verb == "ok") {
+      const HWND box = Wait("");
+      if (box == nullptr) return;
+      const auto seen = uidriver::ReadMessageBox(box);
+      log.push_back(seen ? uidriver::Describe(*seen) : "<unreadable box>");
+      uidriver::PressButton(box, verb == "yes" ? IDYES : verb == "no" ? IDNO : IDOK);
+      EXPECT_TRUE(uidriver::WaitGone(box));
+    } else if (verb == "close-job" && Wait("Save File As") != nullptr) {
+      const HWND window = FindWindowA("FolvarekJobWindow", "Folvarek Options");
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+      EXPECT_TRUE(IsWindow(window)) << "the job window closed while the job runs";
+    } else if (verb == "second-copy" && Wait("Save File As") != nullptr) {
+      // Another copy with a job and a save folder it would create ends at once, reading and cleaning nothing.
+      const std::string other = kJob + "\\second";
+      std::filesystem::create_directories(other + "\\temp");
+      CopyFileA((kJob + "\\saveprompt.exe").c_str(), (other + "\\saveprompt.exe").c_str(), FALSE);
+      WriteFile(other + "\\temp\\job.pdf", kJobPdf);
+      EXPECT_TRUE(ModReg::SetSaveLocation(other + "\\Out"));
+      auto second = uidriver::Process::Start(other + "\\saveprompt.exe");
+      EXPECT_EQ(second ? second->WaitExit() : std::nullopt, std::optional<DWORD>(0));
+      EXPECT_FALSE(Exists(other + "\\Out")) << "the second copy read the settings";
+      EXPECT_TRUE(Exists(other + "\\temp\\job.pdf"));
+    } else if (verb == "lock") {  // another program opens the result while the tools work on it
+      EXPECT_TRUE(uidriver::WaitUntil([&] {
+        if (Record("pdfenc").find("written\n") == std::string::npos) return false;
+        lock_ = CreateFileA(At(arg).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        return lock_ != INVALID_HANDLE_VALUE;
+      }));
+    } else if (verb == "unlock") {
+      CloseHandle(lock_);
+    } else if (verb.rfind("pw", 0) == 0 || verb == "type") {
+      PasswordStep(verb, arg);
+    }
+  }
+
+  Log log;
+
+ private:
+  void PasswordStep(const std::string& verb, const std::string& arg) {
+    if (password_ == nullptr && (password_ = Wait("Enter PDF file password")) != nullptr) {
+      const HWND first = GetDlgItem(password_, frmPassword::kUserPassId);
+      // Entries are masked, and typing starts in the first box.
+      EXPECT_EQ(SendMessageA(first, EM_GETPASSWORDCHAR, 0, 0), '*');
+      EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::FocusOf(password_) == first; }));
+      log.push_back(InFront(password_));
+    }
+    if (password_ == nullptr) return;
+    const HWND repeat = GetDlgItem(password_, frmPassword::kUserPassRepeatId);
+    if (verb == "type") {
+      EXPECT_TRUE(uidriver::SetText(GetDlgItem(password_, frmPassword::kUserPassId), arg.substr(0, arg.find('|'))));
+      EXPECT_TRUE(uidriver::SetText(repeat, arg.substr(arg.find('|') + 1)));
+    } else if (verb == "pw-ok" || verb == "pw-cancel") {
+      uidriver::PressButton(password_, verb == "pw-ok" ? IDOK : IDCANCEL);
+    } else if (verb == "pw-enter" || verb == "pw-esc") {
+      uidriver::PostKey(repeat, verb == "pw-enter" ? VK_RETURN : VK_ESCAPE);
+    } else if (verb == "pw-close") {
+      PostMessageA(password_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+  }
+
+  // In front: in the topmost band and the foreground window, which it becomes as it is shown.
+  static std::string InFront(HWND window) {
+    const bool front = uidriver::WaitUntil([&] { return GetForegroundWindow() == window; });
+    const bool topmost = GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST;
+    return uidriver::GetText(window) + (topmost && front ? " (in front)" : " (behind others)");
+  }
+
+  // A window of the job with this title; "": a message box (any other dialog of the job).
+  HWND Wait(const std::string& title) {
+    HWND found = nullptr;
+    (void)uidriver::WaitUntil([&] {
+      for (const HWND window : lost_ ? std::vector<HWND>{} : uidriver::WindowsOf(job_.Id())) {
+        const std::string text = uidriver::GetText(window);
+        const bool box = uidriver::ClassOf(window) == "#32770" && text != "Save File As";
+        if (title.empty() ? box : text == title) found = window;
+      }
+      return found != nullptr || lost_;
+    });
+    if (found != nullptr || lost_) return found;
+    std::string shown;
+    for (const HWND other : uidriver::WindowsOf(job_.Id())) shown += " \"" + uidriver::GetText(other) + "\"";
+    log.push_back("<no \"" + title + "\"; shown:" + shown + ">");
+    lost_ = true;
+    return nullptr;
+  }
+
+  const uidriver::Process& job_;
+  std::string location_;
+  HWND password_ = nullptr;
+  HANDLE lock_ = INVALID_HANDLE_VALUE;
+  bool lost_ = false;
+};
+
+void RunJob(const Row& row) {
+  SCOPED_TRACE(row.name);
+  const Job job(row);
+  auto process = uidriver::Process::Start(kJob + "\\saveprompt.exe");
+  ASSERT_TRUE(process);
+  User user(*process, row.settings[0]);
+  for (const std::string& step : row.steps) user.Play(step);
+  EXPECT_EQ(process->WaitExit(), std::optional<DWORD>(0));
+  EXPECT_EQ(user.log, row.log);
+  // Outside programs the job starts without waiting may still be writing: their files are awaited.
+  for (const auto& [path, content] : row.files) {
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return content == "*" ? Exists(At(path)) : Content(path) == content; }))
+        << path << ": " << Content(path);
+  }
+  // A viewer or browser that must not have started is checked at once: it would still run or have
+  // left its record. One that must have started is waited for until it has ended.
+  auto records = row.records;
+  for (const std::string tool : {"viewer", "browser"}) {
+    if (std::none_of(records.begin(), records.end(), [&](const auto& r) { return r.first == tool; })) records.push_back({tool, ""});
+  }
+  for (const auto& [tool, text] : records) {
+    if (text.empty()) {
+      EXPECT_FALSE(ProcessRuns(tool + ".exe") || Exists(kDoubles + "\\" + tool + ".record")) << tool << " ran";
+    } else {
+      EXPECT_TRUE(uidriver::WaitUntil([&] { return Record(tool).find(text) != std::string::npos && !ProcessRuns(tool + ".exe"); }))
+          << tool << " record: " << Record(tool);
+    }
+  }
+  // Every job leaves no scratch folder (unless it holds what a row expects) and no staged file but hidden ones.
+  EXPECT_TRUE(!Exists(kJob + "\\temp") ||
+              std::any_of(row.files.begin(), row.files.end(), [](const auto& f) { return f.first.rfind("temp", 0) == 0; }));
+  for (const char* staged : {"\\Kestrix.exe", "\\temp.pdf", "\\stamp.pdf"}) {
+    const DWORD attributes = GetFileAttributesA((SystemFolder() + staged).c_str());
+    EXPECT_TRUE(attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_HIDDEN)) << staged;
+  }
+}
+
+const std::string kLong = std::string(256 - kJob.size() - 5, 'n') + ".pdf";  // over the dialog's buffer
+const std::vector<std::string> kReport = {"save:report.pdf", "ok"};
+const std::string kReportPath = kOut + "\\report.pdf";
+
+const Row kRows[] = {
+    {"no job PDF, no password asked", {}, {nullptr, "1", "0", "0", "0"}, {}, {"ok"}, {kNoPdf}},
+    {"only other files", {"notes.txt"}, {nullptr, "0", "0", "0", "0"}, {}, {"ok"}, {kNoPdf}},
+    {"no scratch folder", {"-"}, {nullptr, "0", "0", "0", "0"}, {}, {"ok"}, {Failure("Path not found")}},
+    {"a job PDF without a dot", {"apdf", "job.pdf"}, {nullptr, "0", "0", "0", "0"}, {}, {"ok"},
+     {Failure("Invalid procedure call or argument")}},
+    {"a second copy ends at once", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {}, {"second-copy", "cancel", "ok"}, {kSave, kNoPdf}},
+    {"plain; a bare name gets .pdf and is asked about", {"notes.txt", "job.PDF"}, {"Out\\new\\", "0", "0", "0", "0"},
+     {"file:Out\\new\\report.pdf=old"},
+     {"close-job", "save:report", "yes"}, {kSave, AlreadyExists(kOut + "\\new\\report.pdf")},
+     {{"Out\\new\\report.pdf", kJobPdf + kStamped}, {"%SYS%\\Kestrix.dll", "%PDF-stamp\n"}, {"%SYS%\\Kestrix.tlb", "*"}},
+     {{"pdfenc", ""}, {"Kestrix", "temp.pdf background " + SystemFolder() + "\\stamp.pdf output \"" + kOut + "\\new\\report.pdf\"\n"}}},
+    {"no save folder, a full path", {"job.pdf"}, {nullptr, "0", "0", "0", "0"}, {}, {"save:" + kJob + "\\c.pdf"}, {kSave},
+     {{"c.pdf", kJobPdf + kStamped}}},
+    {"No keeps a file, Yes replaces it", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"file:Out\\keep.pdf=old", "file:Out\\Report.PDF=old"},
+     {"save:keep.pdf", "no", "save:Report.PDF", "yes"},
+     {kSave, AlreadyExists(kOut + "\\keep.pdf"), kSave, AlreadyExists(kOut + "\\Report.PDF")},
+     {{"Out\\keep.pdf", "old"}, {"Out\\Report.pdf", kJobPdf + kStamped}}},
+    {"a read-only file cannot be replaced", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"file:Out\\ro.pdf=old", "readonly:Out\\ro.pdf"},
+     {"save:ro.pdf", "yes", "ok", "cancel", "ok"}, {kSave, AlreadyExists(kOut + "\\ro.pdf"), kCannotOverwrite, kSave, kNoPdf},
+     {{"Out\\ro.pdf", "old"}}},
+    {"a path too long for the dialog", {"job.pdf"}, {"", "0", "0", "0", "0"}, {}, {"save:" + kLong, "ok", "cancel", "ok"},
+     {kSave, kCannotOverwrite, kSave, kNoPdf}},
+    {"password \"2\" is not asked for, yet secures", {"job.pdf"}, {"Out", "2", "0", "0", "0"}, {}, {"save:r.pdf"}, {kSave},
+     {{"Out\\r.pdf", kSecured + kStamped}}, {{"pdfenc", "arg3=\narg4=\narg5=10100000\n"}}},
+    {"mismatched entries, then Cancel: two empty passwords", {"job.pdf"}, {"Out", "1.0", "1", "0", "0"}, {},
+     {"type:secret|secret ", "pw-ok", "ok", "type:secret|SECRET", "pw-ok", "ok", "pw-cancel", "save:report.pdf"},
+     {kPassword, kMismatch, kMismatch, kSave}, {{"Out\\report.pdf", kSecured + kStamped}},
+     {{"pdfenc", "\"" + kJob + "\\temp\\job.pdf\" \"" + kReportPath + "\" \"\" \"\" 10000000 128 Creator \"Folvarek\" Producer \"Folvarek\"\n"},
+      {"Kestrix", "password-unset\n"}}},
+    {"a password is trimmed and reaches both tools intact", {"job.pdf"}, {"Out", "1", "0", "1", "0"}, {},
+     {"type:  say \"hi\" \\  |  say \"hi\" \\  ", "pw-enter", "save:report.pdf"}, {kPassword, kSave},
+     {{"Out\\report.pdf", kSecured + kStamped}},
+     {{"pdfenc", "arg3=say \"hi\" \\\narg4=say \"hi\" \\\narg5=00100000\n"}, {"pdfenc", "password-unset\n"},
+      {"Kestrix", "password=say \"hi\" \\\n"}}},
+    {"Escape in a box gives no password", {"job.pdf"}, {"Out", "1", "0", "0", "0"}, {}, {"type:x|x", "pw-esc", "save:a.pdf"},
+     {kPassword, kSave}, {}, {{"pdfenc", "arg3=\narg4=\n"}}},
+    {"the close box gives no password", {"job.pdf"}, {"Out", "1", "0", "0", "0"}, {}, {"type:x|x", "pw-close", "save:a.pdf"},
+     {kPassword, kSave}, {}, {{"pdfenc", "arg3=\narg4=\n"}}},
+    {"outside commands from the application folder or the search path, never the save folder", {"job.pdf"},
+     {"Out", "1", "0", "0", "0"},
+     {"double:ShowPass.exe", "double:onpath\\ShowSave.exe", "double:Out\\ShowSave.exe", "file:Out\\old.pdf=old", "path:onpath"},
+     {"pw-cancel", "save:old.pdf", "no", "cancel", "ok"}, {kPassword, kSave, AlreadyExists(kOut + "\\old.pdf"), kSave, kNoPdf},
+     {}, {{"ShowPass", "self=" + kJob + "\\ShowPass.exe\n"}, {"ShowSave", "self=" + kJob + "\\onpath\\ShowSave.exe\n"}}},
+    {"the viewer opens the result when the setting asks", {"job.pdf"}, {"Out", "0", "0", "0", "1.0"}, {}, {"save:v.pdf"},
+     {kSave}, {{"Out\\v.pdf", kJobPdf + kStamped}}, {{"viewer", "arg1=" + kOut + "\\v.pdf\n"}}},
+    {"without a viewer the reader is offered; No keeps the file", {"job.pdf"}, {"Out", "0", "0", "0", "1"}, {"no-viewer"},
+     {"save:v.pdf", "no"}, {kSave, kReaderOffer}, {{"Out\\v.pdf", kJobPdf + kStamped}}},
+    {"without a viewer, Yes opens the download page", {"job.pdf"}, {"Out", "0", "0", "0", "1"}, {"no-viewer"},
+     {"save:v.pdf", "yes"}, {kSave, kReaderOffer}, {{"Out\\v.pdf", kJobPdf + kStamped}},
+     {{"browser", "arg1=https://get.adobe.com/reader/\n"}}},
+    {"pdfenc writes nothing", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"control:pdfenc=mode=never"}, kReport,
+     {kSave, Failure("pdfenc did not write " + kReportPath)}, {}, {{"Kestrix", ""}}},
+    {"pdfenc writes an empty file", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"control:pdfenc=mode=empty"}, kReport,
+     {kSave, Failure("pdfenc did not write " + kReportPath)}, {}, {{"Kestrix", ""}}},
+    {"pdfenc fails", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"control:pdfenc=mode=fail\nexit=4"}, kReport,
+     {kSave, Failure("pdfenc failed with exit code 4 writing " + kReportPath)}, {}, {{"Kestrix", ""}}},
+    {"no pdfenc", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"delete:pdfenc.exe"}, kReport,
+     {kSave, Failure("pdfenc could not be started to write " + kReportPath)}, {{"Out\\report.pdf", "-"}}, {{"Kestrix", ""}}},
+    {"the stamp tool fails: the secured file stays", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"control:Kestrix=mode=fail"},
+     kReport, {kSave, NoStamp("Kestrix.exe failed with exit code 3 writing " + kReportPath)}, {{"Out\\report.pdf", kSecured}}},
+    {"no stamp tool installed: the secured file stays", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"delete:%SYS%\\Kestrix.tlb"},
+     kReport, {kSave, NoStamp("Kestrix.tlb could not be copied to " + SystemFolder() + "\\Kestrix.exe (File not found)")},
+     {{"Out\\report.pdf", kSecured}}},
+    {"a result locked during the passes sends the user back", {"job.pdf"}, {"Out", "0", "0", "1", "0"},
+     {"control:pdfenc=linger_ms=3000"}, {"save:report.pdf", "lock:Out\\report.pdf", "ok", "unlock", "save:second.pdf"},
+     {kSave, kCannotOverwrite, kSave}, {{"Out\\report.pdf", kSecured}, {"Out\\second.pdf", kSecured + kStamped}}},
+    {"an own stamp and tool already staged are used", {"job.pdf"}, {"Out", "0", "0", "0", "0"},
+     {"delete:%SYS%\\Kestrix.tlb", "delete:%SYS%\\Kestrix.dll", "double:%SYS%\\Kestrix.exe", "file:%SYS%\\stamp.pdf=%PDF-own\n"},
+     {"save:report.pdf"}, {kSave}, {{"Out\\report.pdf", kJobPdf + "\n%Kestrix on %PDF-own\n"}}},
+    {"the clean-up leaves hidden staged and read-only files and what holds them", {"job.pdf"}, {nullptr, "0", "0", "0", "0"},
+     {"file:%SYS%\\temp.pdf=someone else's", "hidden:%SYS%\\temp.pdf", "file:%SYS%\\stamp.pdf=%PDF-stamp\n",
+      "file:temp\\nested\\page.tmp=x", "file:temp\\kept.pdf=x", "readonly:temp\\kept.pdf"},
+     {"cancel", "ok"}, {kSave, kNoPdf},
+     {{"%SYS%\\temp.pdf", "someone else's"}, {"temp\\kept.pdf", "x"}, {"temp\\nested", "-"}, {"temp\\job.pdf", "-"}}},
+};
+
+}  // namespace
+
+TEST(Jobs, EveryRowAsTheUserMeetsIt) {
+  for (const Row& row : kRows) RunJob(row);
+}
+
+namespace {
+
+// The post-processing of report.pdf in Out\ after pdfenc; the failure it ended with, if any.
+std::optional<JobError> PostProcess(std::chrono::milliseconds stallLimit, const std::string& saveFolder = kOut + "\\",
+                                    std::string* labels = nullptr) {
+  std::filesystem::create_directories(kOut);
+  JobState job{kJob, saveFolder, kJob + "\\temp\\job.pdf", "job", "pdf", kReportPath, "0", "0", "1", "00100000", ""};
+  strPassword.clear();
+  const auto label = [labels](const std::string& text) { if (labels != nullptr) *labels += text + "|"; };
+  try {
+    RunPostProcessing(job, nullptr, {label, label}, stallLimit);
+  } catch (const JobError& failure) {
+    return failure;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+TEST(PostProcessing, ToolsThatKeepWritingPastTheStallLimitAreWaitedFor) {
+  // pdfenc writes beside its output and renames the file at the end, as the real tools do.
+  const Job job({"slow", {"job.pdf"}, {"Out", "0", "0", "1", "0"},
+                 {"control:pdfenc=mode=slow\nchunks=5\nchunk_ms=400\nstaged=1", "control:Kestrix=mode=slow\nchunks=5\nchunk_ms=400"}});
+  std::string labels;
+  ASSERT_FALSE(PostProcess(1500ms, "  ", &labels));
+  EXPECT_EQ(Content("Out\\report.pdf"), kSecured + kStamped);
+  EXPECT_EQ(labels, kJob + "\\temp|" + kReportPath + "|");  // a blank save folder shows the scratch folder
+  EXPECT_EQ(WaitDelay, static_cast<std::int32_t>(kJobPdf.size()));
+}
+
+TEST(PostProcessing, AStalledToolIsEndedAndTheJobEndsNamingItWithTheUnstampedFileKept) {
+  const struct {
+    const char* control;
+    std::string description;
+    std::string left;  // at the target afterwards
+  } cases[] = {{"pdfenc=mode=hang", "pdfenc did not write " + kReportPath, "-"},
+               {"Kestrix=mode=hang", "Kestrix.exe did not write " + kReportPath, kSecured},
+               {"Kestrix=mode=empty", "Kestrix.exe did not write " + kReportPath, kSecured}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.control);
+    const Job job({c.control, {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {std::string("control:") + c.control}});
+    const auto failure = PostProcess(1s);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->Description().substr(0, c.description.size()), c.description);
+    EXPECT_FALSE(ProcessRuns(std::string(c.control).substr(0, std::string(c.control).find('=')) + ".exe"));
+    EXPECT_EQ(Content("Out\\report.pdf"), c.left);
+  }
+}
+
+TEST(PostProcessing, AJobPdfThatStaysEmptyEndsTheJobInTime) {
+  const Job job({"empty", {}, {"Out", "0", "0", "1", "0"}, {"file:temp\\job.pdf="}});
+  const auto failure = PostProcess(500ms);
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->Description(), "The print job did not write " + kJob + "\\temp\\job.pdf");
+}

@@ -1,0 +1,260 @@
+// settingsdesk.exe played by the driver from this process against Wine's real registry and file
+// system, every case from no settings tree and an empty scratch folder; and its layout against the
+// designed twips, as a user sees it.
+#include <windows.h>
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Twips.h"
+#include "UiDriver.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kScratch = "C:\\folvarek-settingsdesk";
+const char* const kKeys[] = {"SaveLocation\\Path", "Password\\Opt", "AllowCopy\\Opt", "AllowPrint\\Opt", "ViewPDF\\Opt"};
+const char* const kBoxes[] = {"", "Ask if you want to set a password when creating your PDF file",
+                              "Stop users copying from PDF files you create", "Stop users printing from PDF files you create",
+                              "Automatically open PDF file after creation"};
+enum { kLocation, kPassword, kCopy, kPrint, kView };
+const std::string kPleaseSpecify = "settingsdesk | Please specify a location to save files | OK | none";
+const std::string kCouldNotSave = "settingsdesk | Could not Save Settings | OK | none";
+
+std::string KeyPath(int setting) { return std::string("SOFTWARE\\Folvarek\\") + kKeys[setting]; }
+
+// The five stored values, "-" for a missing one.
+std::vector<std::string> Stored() {
+  std::vector<std::string> values;
+  for (int setting = kLocation; setting <= kView; ++setting) {
+    char data[1024] = {};
+    DWORD size = sizeof data;
+    const bool found = RegGetValueA(HKEY_LOCAL_MACHINE, KeyPath(setting).c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data,
+                                    &size) == ERROR_SUCCESS;
+    values.push_back(found ? data : "-");
+  }
+  return values;
+}
+const std::vector<std::string> kNothing(5, "-");
+
+void Store(int setting, const std::string& text) {
+  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, KeyPath(setting).c_str(), nullptr, REG_SZ, text.c_str(),
+                            static_cast<DWORD>(text.size() + 1)), ERROR_SUCCESS);
+}
+
+// Who may do what with a setting's key: locked, everyone may read it but not write it.
+void Lock(int setting, bool locked) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(setting).c_str(), 0, nullptr, 0, WRITE_DAC, nullptr, &key, nullptr), 0);
+  PSECURITY_DESCRIPTOR security = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(locked ? "D:P(A;;KRSDWD;;;WD)" : "D:P(A;;KA;;;WD)",
+                                                                   SDDL_REVISION_1, &security, nullptr));
+  EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, security), ERROR_SUCCESS);
+  LocalFree(security);
+  RegCloseKey(key);
+}
+
+// The design's table: twips relative to the parent (nullptr: the window, else the frame's caption).
+struct Designed {
+  const char* windowClass;
+  const char* caption;
+  const char* frame;
+  int left, top, width, height;
+};
+const Designed kTable[] = {
+    {"Button", " Settings ", nullptr, 240, 240, 6615, 1695},
+    {"Button", "Automatically open PDF file after creation", " Settings ", 240, 350, 3375, 195},
+    {"Static", "Default to this directory when creating PDF files:", " Settings ", 240, 760, 3495, 255},
+    {"Edit", "", " Settings ", 240, 1060, 5430, 285},
+    {"Button", "&Browse", " Settings ", 5700, 1060, 765, 285},
+    {"Button", " Security ", nullptr, 240, 1995, 6615, 1695},
+    {"Button", "Ask if you want to set a password when creating your PDF file", " Security ", 240, 370, 4815, 195},
+    {"Button", "Stop users copying from PDF files you create", " Security ", 240, 755, 3615, 195},
+    {"Button", "Stop users printing from PDF files you create", " Security ", 240, 1130, 3615, 195},
+    {"Button", "&OK", nullptr, 4530, 4080, 1140, 375},
+    {"Button", "&Cancel", nullptr, 5730, 4080, 1140, 375},
+};
+
+RECT Place(HWND form, const char* windowClass, const char* caption) {
+  RECT rect{};
+  for (HWND child : uidriver::Controls(form, windowClass)) {
+    if (uidriver::GetText(child) != caption) continue;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&rect), 2);
+  }
+  return rect;
+}
+
+void ExpectDesignedLayout(HWND form, UINT dpi) {
+  const auto px = [&](int twips) { return folvarek::TwipsToPixels(twips, folvarek::TwipsPerPixel(dpi)); };
+  RECT client{};
+  GetClientRect(form, &client);
+  EXPECT_EQ(client.right, px(7065));
+  EXPECT_EQ(client.bottom, px(4590));
+  const LONG style = GetWindowLongA(form, GWL_STYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), WS_CAPTION | WS_SYSMENU);
+  EXPECT_EQ(uidriver::Controls(form).size(), std::size(kTable)) << "controls that are not in the design";
+  for (const Designed& c : kTable) {
+    RECT rect = Place(form, c.windowClass, c.caption);
+    if (c.frame != nullptr) {
+      const RECT frame = Place(form, "Button", c.frame);
+      OffsetRect(&rect, -frame.left, -frame.top);
+    }
+    EXPECT_EQ(std::vector<LONG>({rect.left, rect.top, rect.bottom - rect.top}),
+              std::vector<LONG>({px(c.left), px(c.top), px(c.height)})) << c.caption;
+    // A caption too wide for the fonts at hand widens its control (captions_test looks at that).
+    EXPECT_GE(rect.right - rect.left, px(c.width)) << c.caption;
+  }
+}
+
+class SettingsDesk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TearDown();
+    ASSERT_TRUE(CreateDirectoryA(kScratch.c_str(), nullptr));
+  }
+  void TearDown() override {
+    for (int setting = kLocation; setting <= kView; ++setting) {
+      if (Stored()[setting] != "-") Lock(setting, false);
+    }
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Folvarek");
+    std::filesystem::remove_all(kScratch);
+  }
+
+  void Start() {
+    process_ = uidriver::Process::Start(uidriver::WindowsPath(SETTINGSDESK_EXE));
+    ASSERT_TRUE(process_);
+    form_ = uidriver::WaitForWindow("Folvarek Settings");
+    ASSERT_NE(form_, nullptr);
+  }
+  HWND Control(const std::string& caption) const { return uidriver::FindControl(form_, nullptr, caption); }
+  HWND Box(int setting) const { return setting == kLocation ? uidriver::Controls(form_, "Edit").at(0) : Control(kBoxes[setting]); }
+  std::vector<int> Checks() const {
+    std::vector<int> states;
+    for (int setting = kPassword; setting <= kView; ++setting) states.push_back(uidriver::GetCheck(Box(setting)).value_or(-1));
+    return states;
+  }
+  void Click(int setting, int expected) {
+    uidriver::Click(Box(setting));
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetCheck(Box(setting)) == expected; })) << kBoxes[setting];
+  }
+  void Type(const std::string& text) { ASSERT_TRUE(uidriver::SetText(Box(kLocation), text)); }
+  bool FocusReaches(HWND control) const { return uidriver::WaitUntil([&] { return uidriver::FocusOf(form_) == control; }); }
+  bool OnlyTheForm() const {
+    return uidriver::WaitUntil([&] { return uidriver::WindowsOf(process_->Id()) == std::vector<HWND>{form_}; });
+  }
+  // Presses OK and returns the message it brings.
+  std::string OkMessage() {
+    uidriver::Click(Control("OK"));
+    const auto box = uidriver::AnswerMessageBox("settingsdesk", IDOK);
+    return box ? uidriver::Describe(*box) : "<no message>";
+  }
+  void ExpectExit() { EXPECT_EQ(process_->WaitExit(), std::optional<DWORD>(0)); }
+
+  std::optional<uidriver::Process> process_;
+  HWND form_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(SettingsDesk, StoredFlagsShowRoundedOrGreyedAndOkStoresWhatIsShown) {
+  for (const auto& [setting, text] : {std::pair{kPassword, "2"}, {kCopy, "1.5"}, {kPrint, "0.5"}, {kView, "7"}}) Store(setting, text);
+  Start();
+  EXPECT_EQ(Checks(), (std::vector<int>{BST_INDETERMINATE, BST_INDETERMINATE, BST_UNCHECKED, BST_UNCHECKED}));
+  // A click ticks a greyed box; the user cannot make one greyed again.
+  Click(kCopy, BST_CHECKED);
+  Click(kCopy, BST_UNCHECKED);
+  Click(kCopy, BST_CHECKED);
+  Click(kView, BST_CHECKED);
+  const std::string typed = "  " + kScratch + " ";  // stored with its blanks
+  Type(typed);
+  uidriver::Click(Control("OK"));
+  ExpectExit();
+  EXPECT_EQ(Stored(), (std::vector<std::string>{typed, "0", "1", "0", "1"}));
+
+  Start();  // shown again as left
+  EXPECT_EQ(uidriver::GetText(Box(kLocation)), typed);
+  EXPECT_EQ(Checks(), (std::vector<int>{BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED, BST_CHECKED}));
+  uidriver::Click(Control("Cancel"));
+  ExpectExit();
+}
+
+TEST_F(SettingsDesk, AFailedWriteIsReportedAndTheWindowStaysOpenUntilOkSucceeds) {
+  Store(kLocation, "old");
+  Lock(kLocation, true);
+  Store(kPassword, "0");
+  Lock(kPassword, true);
+  Start();
+  Type(kScratch);
+  Click(kPassword, BST_CHECKED);
+  Click(kCopy, BST_CHECKED);
+  // The location cannot be written: no flag is written after it.
+  EXPECT_EQ(OkMessage(), kCouldNotSave);
+  EXPECT_TRUE(OnlyTheForm());
+  EXPECT_EQ(Stored(), (std::vector<std::string>{"old", "0", "-", "-", "-"}));
+  // One flag cannot be written: the other three are written all the same.
+  Lock(kLocation, false);
+  EXPECT_EQ(OkMessage(), kCouldNotSave);
+  EXPECT_TRUE(OnlyTheForm());
+  EXPECT_EQ(Stored(), (std::vector<std::string>{kScratch, "0", "1", "0", "0"}));
+  Lock(kPassword, false);
+  uidriver::Click(Control("OK"));
+  ExpectExit();
+  EXPECT_EQ(Stored()[kPassword], "1");
+}
+
+// All clear at first; the focus starts on OK and Tab moves it in the designed order; Escape, and
+// Enter on a box or in the folder box, press no button (the Tab after each shows it was handled);
+// the access keys do; without a location OK asks for one, and Cancel stores nothing.
+TEST_F(SettingsDesk, TheKeyboardAsDesigned) {
+  Start();
+  EXPECT_EQ(Checks(), (std::vector<int>{BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED}));
+  const HWND order[] = {Control("OK"), Control("Cancel"), Box(kPassword), Box(kCopy), Box(kPrint),
+                        Control("Browse"), Box(kLocation), Box(kView), Control("OK")};
+  const WPARAM before[] = {0, VK_ESCAPE, 0, VK_RETURN, 0, 0, 0, VK_RETURN, 0};  // pressed before the Tab
+  ASSERT_TRUE(FocusReaches(order[0]));
+  for (std::size_t i = 1; i < std::size(order); ++i) {
+    if (before[i] != 0) uidriver::PostKey(order[i - 1], before[i]);
+    uidriver::PostKey(order[i - 1], VK_TAB);
+    EXPECT_TRUE(FocusReaches(order[i])) << "step " << i << ": on \"" << uidriver::GetText(uidriver::FocusOf(form_)) << '"';
+    EXPECT_TRUE(OnlyTheForm()) << "step " << i;
+  }
+  EXPECT_EQ(uidriver::GetCheck(Box(kPassword)), BST_UNCHECKED);
+  // Without a location (none, or blanks only) OK asks for one and gives the folder box the focus.
+  uidriver::PostAccessKey(order[8], 'O');
+  const auto box = uidriver::AnswerMessageBox("settingsdesk", IDOK);
+  EXPECT_EQ(box ? uidriver::Describe(*box) : "", kPleaseSpecify);
+  ASSERT_TRUE(FocusReaches(Box(kLocation)));
+  Type("    ");
+  EXPECT_EQ(OkMessage(), kPleaseSpecify);
+  ASSERT_TRUE(FocusReaches(Box(kLocation)));
+  // Closing without OK creates a typed folder but stores nothing.
+  Type(kScratch + "\\typed");
+  Click(kPassword, BST_CHECKED);
+  uidriver::PostAccessKey(Box(kLocation), 'C');
+  ExpectExit();
+  EXPECT_TRUE(std::filesystem::is_directory(kScratch + "\\typed"));
+  EXPECT_EQ(Stored(), kNothing);
+}
+
+TEST_F(SettingsDesk, AtARaisedResolutionTheWindowShowsTheDesignedLayout) {
+  // Wine takes the resolution of programs started from now on from the user's settings.
+  const char* const key = "Control Panel\\Desktop";
+  const DWORD raised = 144, normal = 96;
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key, "LogPixels", REG_DWORD, &raised, sizeof raised), ERROR_SUCCESS);
+  Start();
+  RegSetKeyValueA(HKEY_CURRENT_USER, key, "LogPixels", REG_DWORD, &normal, sizeof normal);
+  ExpectDesignedLayout(form_, raised);
+  POINT origin{0, 0};
+  ClientToScreen(form_, &origin);
+  EXPECT_EQ(origin.x, folvarek::TwipsToPixels(3150, folvarek::TwipsPerPixel(raised)));
+  EXPECT_EQ(origin.y, folvarek::TwipsToPixels(2130, folvarek::TwipsPerPixel(raised)));
+  PostMessageA(form_, WM_CLOSE, 0, 0);
+  ExpectExit();
+}

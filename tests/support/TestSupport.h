@@ -1,0 +1,58 @@
+// Small helpers the Windows tests share: files, folders and processes of the test prefix.
+#pragma once
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace testsupport {
+
+inline std::string ReadFile(const std::string& path) {
+  std::stringstream content;
+  content << std::ifstream(path, std::ios::binary).rdbuf();
+  return content.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
+
+inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Removes a folder tree, read-only files included; what something still holds stays.
+inline void RemoveTree(const std::string& folder) {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored)) {
+    SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+  std::filesystem::remove_all(folder, ignored);
+}
+
+// The folder of the running test program, where the build puts the programs it plays with.
+inline std::string SelfFolder() {
+  char path[MAX_PATH] = {};
+  const std::string self(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+  return self.substr(0, self.find_last_of('\\'));
+}
+
+inline std::string SystemFolder() {
+  char path[MAX_PATH] = {};
+  return std::string(path, GetSystemDirectoryA(path, MAX_PATH));
+}
+
+// True while a process of this file name runs.
+inline bool ProcessRuns(const std::string& exeName) {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry)) {
+    found = _stricmp(entry.szExeFile, exeName.c_str()) == 0;
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+}  // namespace testsupport
