@@ -1,5 +1,7 @@
 #include "UiDriver.h"
 
+#include <commctrl.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -419,6 +421,94 @@ void PostAccessKey(HWND target, char key) {
   // Bit 29 says Alt is held; the target's TranslateMessage makes the WM_SYSCHAR that dialogs act on.
   PostMessageA(target, WM_SYSKEYDOWN, static_cast<WPARAM>(key), static_cast<LPARAM>(0x20000001));
   PostMessageA(target, WM_SYSKEYUP, static_cast<WPARAM>(key), static_cast<LPARAM>(0xE0000001u));
+}
+
+namespace {
+
+// Memory lent in the process that owns a window, for messages that carry pointers.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HWND window, std::size_t size) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (process_ != nullptr) address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+  ~RemoteBuffer() {
+    if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    if (process_ != nullptr) CloseHandle(process_);
+  }
+
+  [[nodiscard]] explicit operator bool() const { return address_ != nullptr; }
+  [[nodiscard]] char* At(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
+  [[nodiscard]] bool Write(std::size_t offset, const void* data, std::size_t size) const {
+    return WriteProcessMemory(process_, At(offset), data, size, nullptr) != 0;
+  }
+  [[nodiscard]] bool Read(std::size_t offset, void* data, std::size_t size) const {
+    return ReadProcessMemory(process_, At(offset), data, size, nullptr) != 0;
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  void* address_ = nullptr;
+};
+
+LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result)) return 0;
+  return static_cast<LRESULT>(result);
+}
+
+HTREEITEM NextTreeItem(HWND tree, UINT relation, HTREEITEM item) {
+  return reinterpret_cast<HTREEITEM>(SendTo(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+}
+
+std::optional<std::string> TreeItemText(HWND tree, HTREEITEM item) {
+  constexpr std::size_t kTextMax = 520;
+  const RemoteBuffer remote(tree, sizeof(TVITEMA) + kTextMax);
+  if (!remote) return std::nullopt;
+  TVITEMA request{};
+  request.mask = TVIF_TEXT | TVIF_HANDLE;
+  request.hItem = item;
+  request.pszText = remote.At(sizeof(TVITEMA));
+  request.cchTextMax = static_cast<int>(kTextMax);
+  if (!remote.Write(0, &request, sizeof request)) return std::nullopt;
+  if (SendTo(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.At(0))) == 0) return std::nullopt;
+  std::string text(kTextMax, '\0');
+  if (!remote.Read(sizeof(TVITEMA), text.data(), text.size())) return std::nullopt;
+  text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
+  return text;
+}
+
+}  // namespace
+
+bool SelectTreeItem(HWND tree, const std::vector<std::string>& captions) {
+  HTREEITEM parent = nullptr;
+  HTREEITEM item = nullptr;
+  for (const std::string& caption : captions) {
+    if (parent == nullptr) {
+      item = NextTreeItem(tree, TVGN_ROOT, nullptr);
+    } else {
+      // The shell fills a folder's children only when the folder is expanded.
+      SendTo(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+      item = NextTreeItem(tree, TVGN_CHILD, parent);
+    }
+    while (item != nullptr && TreeItemText(tree, item) != caption) item = NextTreeItem(tree, TVGN_NEXT, item);
+    if (item == nullptr) return false;
+    parent = item;
+  }
+  return item != nullptr && SendTo(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
+}
+
+bool BrowseDialogChoose(HWND dialog, const std::vector<std::string>& captions) {
+  const HWND tree = FindWindowExA(dialog, nullptr, WC_TREEVIEWA, nullptr);
+  if (tree == nullptr || !SelectTreeItem(tree, captions)) return false;
+  // A user cannot press OK while the dialog keeps it disabled (an item that is no folder).
+  if (!IsWindowEnabled(GetDlgItem(dialog, IDOK))) return false;
+  PressButton(dialog, IDOK);
+  return true;
 }
 
 }  // namespace uidriver

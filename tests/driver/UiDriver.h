@@ -123,4 +123,14 @@ class ClassesDefault {
 // the target's message loop see it). `key` is the letter, upper case.
 void PostAccessKey(HWND target, char key);
 
+// Tree views of another process. Their items' texts are read through a buffer lent in that process.
+// Selects the item reached from the root along `captions` (the root's own text first), expanding
+// each item on the way as a user clicking through the tree would; false when an item is missing.
+[[nodiscard]] bool SelectTreeItem(HWND tree, const std::vector<std::string>& captions);
+
+// The shell's Browse for Folder dialog: selects the folder reached along `captions` and presses OK;
+// false (and OK not pressed) when the folder is not in the tree or the dialog does not let OK be
+// pressed for it.
+[[nodiscard]] bool BrowseDialogChoose(HWND dialog, const std::vector<std::string>& captions);
+
 }  // namespace uidriver

@@ -383,7 +383,7 @@ namespace {
 std::optional<JobError> PostProcess(std::chrono::milliseconds stallLimit, const std::string& saveFolder = kOut + "\\",
                                     std::string* labels = nullptr) {
   std::filesystem::create_directories(kOut);
-  JobState job{kJob, saveFolder, kJob + "\\temp\\job.pdf", "job", "pdf", kReportPath, "0", "0", "1", "00100000", ""};
+  JobState job{kJob, saveFolder, kJob + "\\temp\\job.pdf", "job", "pdf", kReportPath, "0", "0", "1", "00100000", "", "", false};
   strPassword.clear();
   const auto label = [labels](const std::string& text) { if (labels != nullptr) *labels += text + "|"; };
   try {
@@ -424,6 +424,25 @@ TEST(PostProcessing, AStalledToolIsEndedAndTheJobEndsNamingItWithTheUnstampedFil
     EXPECT_FALSE(ProcessRuns(std::string(c.control).substr(0, std::string(c.control).find('=')) + ".exe"));
     EXPECT_EQ(Content("Out\\report.pdf"), c.left);
   }
+}
+
+TEST(PostProcessing, ALockedTargetOfTheDirectCopySendsTheUserBackAndTheRetryStartsFromTheRenamedPdf) {
+  const Job job({"locked", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"file:Out\\report.pdf=held"}});
+  const HANDLE lock = CreateFileA(At("Out\\report.pdf").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  JobState state{kJob, kOut + "\\", kJob + "\\temp\\job.pdf", "job", "pdf", kReportPath, "0", "0", "0", "10100000", "", "", false};
+  const auto label = [](const std::string&) {};
+  try {
+    RunPostProcessing(state, nullptr, {label, label}, 1s);
+    ADD_FAILURE() << "the copy over a locked file succeeded";
+  } catch (const JobError& failure) {
+    EXPECT_TRUE(failure.SendsBackToPrompt()) << failure.Description();
+  }
+  CloseHandle(lock);
+  EXPECT_EQ(Content("Out\\report.pdf"), "held");
+  state.targetPath = kOut + "\\second.pdf";  // the user's next answer
+  EXPECT_NO_THROW(RunPostProcessing(state, nullptr, {label, label}, 1s));
+  EXPECT_EQ(Content("Out\\second.pdf"), kJobPdf + kStamped);
 }
 
 TEST(PostProcessing, AJobPdfThatStaysEmptyEndsTheJobInTime) {

@@ -3,6 +3,8 @@
 // designed twips, as a user sees it.
 #include <windows.h>
 #include <sddl.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +28,16 @@ const char* const kBoxes[] = {"", "Ask if you want to set a password when creati
 enum { kLocation, kPassword, kCopy, kPrint, kView };
 const std::string kPleaseSpecify = "settingsdesk | Please specify a location to save files | OK | none";
 const std::string kCouldNotSave = "settingsdesk | Could not Save Settings | OK | none";
+
+// A folder's name as the shell's folder tree shows it.
+std::string ShellName(int folderId) {
+  PIDLIST_ABSOLUTE folder = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, folderId, &folder))) return {};
+  SHFILEINFOA info{};
+  SHGetFileInfoA(reinterpret_cast<const char*>(folder), 0, &info, sizeof info, SHGFI_PIDL | SHGFI_DISPLAYNAME);
+  CoTaskMemFree(folder);
+  return info.szDisplayName;
+}
 
 std::string KeyPath(int setting) { return std::string("SOFTWARE\\Folvarek\\") + kKeys[setting]; }
 
@@ -256,5 +268,32 @@ TEST_F(SettingsDesk, AtARaisedResolutionTheWindowShowsTheDesignedLayout) {
   EXPECT_EQ(origin.x, folvarek::TwipsToPixels(3150, folvarek::TwipsPerPixel(raised)));
   EXPECT_EQ(origin.y, folvarek::TwipsToPixels(2130, folvarek::TwipsPerPixel(raised)));
   PostMessageA(form_, WM_CLOSE, 0, 0);
+  ExpectExit();
+}
+
+TEST_F(SettingsDesk, BrowseReplacesTheTextOnlyWithAChosenFileSystemFolder) {
+  ASSERT_TRUE(CreateDirectoryA((kScratch + "\\picked").c_str(), nullptr));
+  const std::string desktop = ShellName(CSIDL_DESKTOP);
+  const std::string computer = ShellName(CSIDL_DRIVES);
+  SHFILEINFOA drive{};
+  SHGetFileInfoA("C:\\", 0, &drive, sizeof drive, SHGFI_DISPLAYNAME);
+  Start();
+  Type("typed by hand");
+  // Alt+B opens the dialog, owned by the window. OK stays disabled on the computer itself.
+  uidriver::PostAccessKey(uidriver::FocusOf(form_), 'B');
+  HWND dialog = uidriver::WaitForWindow("Browse for Folder");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(GetWindow(dialog, GW_OWNER), form_);
+  EXPECT_FALSE(uidriver::BrowseDialogChoose(dialog, {desktop, computer}));
+  uidriver::PressButton(dialog, IDCANCEL);
+  ASSERT_TRUE(uidriver::WaitGone(dialog));
+  EXPECT_EQ(uidriver::GetText(Box(kLocation)), "typed by hand");
+
+  uidriver::Click(Control("Browse"));
+  dialog = uidriver::WaitForWindow("Browse for Folder");
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(uidriver::BrowseDialogChoose(dialog, {desktop, computer, drive.szDisplayName, "folvarek-settingsdesk", "picked"}));
+  EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetText(Box(kLocation)) == kScratch + "\\picked"; }));
+  uidriver::Click(Control("Cancel"));
   ExpectExit();
 }
