@@ -14,6 +14,7 @@ failed=0
 app="$WINEPREFIX/drive_c/Program Files/Folvarek"
 sys32="$WINEPREFIX/drive_c/windows/system32"
 out="$WINEPREFIX/drive_c/Out"
+local_data="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Folvarek"
 sample="$work/Quarterly report.pdf"
 driver() { wine "$driver_exe" "$@"; }
 fail() { echo "  FAIL [$current] $*"; failed=$((failed + 1)); }
@@ -48,7 +49,11 @@ print_job() {
     driver type "Enter PDF file password" 2 "$password"
     driver click "Enter PDF file password" "OK"
   fi
-  driver save "Save File As" "$name" || fail "no Save File As dialog"
+  driver save "Save File As" "$name" || {
+    import -window root "$work/no-save-dialog.png"
+    fail "no Save File As dialog; queued: $(ls "$local_data/jobs" 2>&1 | tr '\n' ' '); scratch: $(ls "$app/temp" 2>&1 | tr '\n' ' ');" \
+      "print log: $(cat "$WINEPREFIX/drive_c/ProgramData/Folvarek/printing.log" 2>&1); screen: $work/no-save-dialog.png"
+  }
   case $step in
     overwrite) expect_eq "$(driver box "Folvarek  [Options]" Yes | tr -d '\r')" \
       "Folvarek  [Options] | C:\\Out\\$name already exists\\r\\nDo you want to over write ? | Yes,No | none" ;;
