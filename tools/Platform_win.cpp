@@ -9,6 +9,9 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <qpdf/Buffer.hh>
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/FileInputSource.hh>
 #include <qpdf/QUtil.hh>
 #include <qpdf/RandomDataProvider.hh>
 
@@ -17,6 +20,8 @@
 namespace folvarek::tools {
 
 namespace {
+
+constexpr std::size_t kWriteBufferSize = 1 << 20;
 
 std::wstring Widen(std::string_view text) {
   if (text.empty()) {
@@ -65,6 +70,58 @@ class SystemRandom final : public RandomDataProvider {
   }
 };
 
+// A whole file mapped read-only into memory. Empty (no data) when it cannot be mapped.
+class FileView {
+ public:
+  explicit FileView(const std::string& path) {
+    file_ = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER size{};
+    if (file_ == INVALID_HANDLE_VALUE || !GetFileSizeEx(file_, &size) || size.QuadPart <= 0) {
+      return;
+    }
+    mapping_ = CreateFileMappingW(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping_ == nullptr) {
+      return;
+    }
+    void* view = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0);
+    if (view != nullptr) {
+      contents_ = Buffer(static_cast<unsigned char*>(view), static_cast<std::size_t>(size.QuadPart));
+    }
+  }
+  ~FileView() {
+    if (contents_.getSize() > 0) {
+      UnmapViewOfFile(contents_.getBuffer());
+    }
+    if (mapping_ != nullptr) {
+      CloseHandle(mapping_);
+    }
+    if (file_ != INVALID_HANDLE_VALUE) {
+      CloseHandle(file_);
+    }
+  }
+  FileView(const FileView&) = delete;
+  FileView& operator=(const FileView&) = delete;
+
+ protected:
+  Buffer contents_;
+
+ private:
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  HANDLE mapping_ = nullptr;
+};
+
+// qpdf reading a file through the C runtime seeks it for nearly every object it reads, and under
+// Wine each seek is a system call; from a mapped file it reads memory. The view is a base so it
+// is made before, and unmapped after, the source reading it.
+class MappedInput final : private FileView, public BufferInputSource {
+ public:
+  explicit MappedInput(const std::string& path)
+      : FileView(path), BufferInputSource(path, &contents_, /*own_memory=*/false) {}
+
+  [[nodiscard]] bool Mapped() const { return contents_.getSize() > 0; }
+};
+
 }  // namespace
 
 std::vector<std::string> CommandArguments(int, char**) {
@@ -94,6 +151,16 @@ std::optional<std::string> EnvironmentValue(const char* name) {
   return Narrow(value);
 }
 
+std::shared_ptr<InputSource> OpenInput(const std::string& path) {
+  auto input = std::make_shared<MappedInput>(path);
+  if (input->Mapped()) {
+    return input;
+  }
+  // An empty file cannot be mapped; this one, or one that cannot be opened, is read as before,
+  // so it fails with the same message.
+  return std::make_shared<FileInputSource>(path.c_str());
+}
+
 std::FILE* CreateNewFile(const std::string& path, std::string& reason) {
   const HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -116,7 +183,11 @@ std::FILE* CreateNewFile(const std::string& path, std::string& reason) {
     reason = "cannot attach the file to the C runtime";
     _close(fd);
     DeleteFileW(Widen(path).c_str());
+    return nullptr;
   }
+  // qpdf writes a PDF in many small pieces; with the C runtime's 4 KB buffer each few of them
+  // would be a system call under Wine.
+  setvbuf(file, nullptr, _IOFBF, kWriteBufferSize);
   return file;
 }
 
