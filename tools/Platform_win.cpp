@@ -21,8 +21,6 @@ namespace folvarek::tools {
 
 namespace {
 
-constexpr std::size_t kWriteBufferSize = 1 << 20;
-
 std::wstring Widen(std::string_view text) {
   if (text.empty()) {
     return {};
@@ -183,11 +181,7 @@ std::FILE* CreateNewFile(const std::string& path, std::string& reason) {
     reason = "cannot attach the file to the C runtime";
     _close(fd);
     DeleteFileW(Widen(path).c_str());
-    return nullptr;
   }
-  // qpdf writes a PDF in many small pieces; with the C runtime's 4 KB buffer each few of them
-  // would be a system call under Wine.
-  setvbuf(file, nullptr, _IOFBF, kWriteBufferSize);
   return file;
 }
 
