@@ -7,6 +7,7 @@
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QUtil.hh>
 
+#include "Platform.h"
 #include "ToolSupport.h"
 
 namespace folvarek::tools {
@@ -21,7 +22,7 @@ std::unique_ptr<QPDF> OpenOnce(const std::string& path, const std::string& passw
   auto pdf = std::make_unique<QPDF>();
   // Warnings are collected and judged by RequireIntact instead of being printed.
   pdf->setSuppressWarnings(true);
-  pdf->processFile(path.c_str(), password.c_str());
+  pdf->processInputSource(OpenInput(path), password.c_str());
   return pdf;
 }
 

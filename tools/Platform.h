@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <qpdf/InputSource.hh>
 
 namespace folvarek::tools {
 
@@ -15,6 +18,10 @@ namespace folvarek::tools {
 
 // The value of an environment variable; nothing when it is not set.
 [[nodiscard]] std::optional<std::string> EnvironmentValue(const char* name);
+
+// The file at `path` for qpdf to read. When the file cannot be opened, qpdf's reading of it throws
+// QPDFSystemError.
+[[nodiscard]] std::shared_ptr<InputSource> OpenInput(const std::string& path);
 
 // A file that did not exist before, opened for binary writing. nullptr when the name is taken;
 // nullptr with `reason` set when the file cannot be created for another reason.

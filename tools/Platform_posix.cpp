@@ -10,6 +10,7 @@
 #include <sys/random.h>
 #include <unistd.h>
 
+#include <qpdf/FileInputSource.hh>
 #include <qpdf/QUtil.hh>
 #include <qpdf/RandomDataProvider.hh>
 
@@ -46,6 +47,10 @@ std::optional<std::string> EnvironmentValue(const char* name) {
     return std::nullopt;
   }
   return std::string(value);
+}
+
+std::shared_ptr<InputSource> OpenInput(const std::string& path) {
+  return std::make_shared<FileInputSource>(path.c_str());
 }
 
 std::FILE* CreateNewFile(const std::string& path, std::string& reason) {
