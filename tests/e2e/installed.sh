@@ -16,6 +16,9 @@ sys32="$WINEPREFIX/drive_c/windows/system32"
 out="$WINEPREFIX/drive_c/Out"
 local_data="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Folvarek"
 sample="$work/Quarterly report.pdf"
+# A job's first window comes after two program starts (the queue runner, saveprompt): on a loaded
+# machine that can take longer than the driver's usual wait.
+first_window_ms=60000
 driver() { wine "$driver_exe" "$@"; }
 fail() { echo "  FAIL [$current] $*"; failed=$((failed + 1)); }
 expect_eq() { [ "$1" == "$2" ] || fail "expected: $2"$'\n'"         got:      $1"; }
@@ -45,11 +48,11 @@ print_job() {
   shift 3
   pid=$("$root/scripts/print-job" "$sample")
   if [ "$password" != "-" ]; then
-    driver type "Enter PDF file password" 1 "$password"
+    driver --timeout "$first_window_ms" type "Enter PDF file password" 1 "$password"
     driver type "Enter PDF file password" 2 "$password"
     driver click "Enter PDF file password" "OK"
   fi
-  driver save "Save File As" "$name" || {
+  driver --timeout "$first_window_ms" save "Save File As" "$name" || {
     import -window root "$work/no-save-dialog.png"
     fail "no Save File As dialog; queued: $(ls "$local_data/jobs" 2>&1 | tr '\n' ' '); scratch: $(ls "$app/temp" 2>&1 | tr '\n' ' ');" \
       "print log: $(cat "$WINEPREFIX/drive_c/ProgramData/Folvarek/printing.log" 2>&1); screen: $work/no-save-dialog.png"

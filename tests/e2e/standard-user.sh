@@ -49,10 +49,10 @@ job() {
   wine_as_user env WINEDEBUG=+process FOLVAREK_DOUBLES="$(windows_path "$work/doubles")" \
     wine 'C:\Program Files\Folvarek\saveprompt.exe' 2>"$work/trace.log" </dev/null &
   pid=$!
-  [ "$input" = empty ] || wine_as_user wine "$(windows_path "$uidriver")" save "Save File As" "$name" || fail "no Save File As dialog"
+  [ "$input" = empty ] || wine_as_user wine "$(windows_path "$uidriver")" --timeout 60000 save "Save File As" "$name" || fail "no Save File As dialog"
   if [[ "$expected" == message* ]]; then
     local box message="Folvarek could not write the file on the specified path due to follwing error\r\n${expected#message }"
-    box=$(wine_as_user wine "$(windows_path "$uidriver")" box "Folvarek - Options" OK | tr -d '\r')
+    box=$(wine_as_user wine "$(windows_path "$uidriver")" --timeout 60000 box "Folvarek - Options" OK | tr -d '\r')
     [ "$box" = "Folvarek - Options | $message | OK | stop" ] || fail "message: $box"
     [ ! -e "$drive_c/Out/$name.pdf" ] || fail "$name.pdf was left in the save folder"
   fi
