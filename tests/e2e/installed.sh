@@ -19,7 +19,7 @@ sample="$work/Quarterly report.pdf"
 # A job's first window comes after two program starts (the queue runner, saveprompt): on a loaded
 # machine that can take longer than the driver's usual wait.
 first_window_ms=60000
-driver() { wine "$driver_exe" "$@"; }
+driver() { wine "$(folvarek_windows_path "$uidriver")" "$@"; }
 fail() { echo "  FAIL [$current] $*"; failed=$((failed + 1)); }
 expect_eq() { [ "$1" == "$2" ] || fail "expected: $2"$'\n'"         got:      $1"; }
 # Waits (bounded) for a background process started by this script.
@@ -74,12 +74,9 @@ print_job() {
 echo "installed product: fresh prefix $WINEPREFIX"
 folvarek_new_prefix
 trap folvarek_end_prefix EXIT
-# The driver's Windows path, asked once: a winepath run for each action once gave a name Wine could
-# not start, under heavy load.
-driver_exe=$(winepath -w "$uidriver") && [ -n "$driver_exe" ] || { echo "no Windows path for $uidriver"; exit 1; }
 groff -ms -t -Tpdf -dpaper=a4 -P-pa4 "$root/tests/e2e/sample-document.ms" > "$sample"
 folvarek_standin_driver || { echo "no stand-in print driver"; exit 1; }
-wine "$(winepath -w "$installer")" /S || { echo "install failed"; exit 1; }
+wine "$(folvarek_windows_path "$installer")" /S || { echo "install failed"; exit 1; }
 [ -e "$app/saveprompt.exe" ] && [ -e "$sys32/Kestrix.tlb" ] && [ -e "$sys32/Kestrix.dll" ] || { echo "install incomplete"; exit 1; }
 # This machine is to have no PDF viewer (a fresh prefix hands PDF files to winebrowser).
 wine reg delete 'HKLM\Software\Classes\.pdf' /f >/dev/null 2>&1

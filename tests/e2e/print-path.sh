@@ -17,12 +17,23 @@ local_data="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Folvarek"
 queue="$local_data/jobs"
 sample="$work/sample.pdf"
 
-driver() { wine "$(winepath -w "$uidriver")" "$@"; }
+# A failed action also says where things stood (the windows, the Wine programs, the print log), so
+# a failure on a machine nobody watches can be read.
+driver() {
+  wine "$(folvarek_windows_path "$uidriver")" "$@" && return
+  local rc=$?
+  { echo "  driver $1 \"$2\" ended with $rc"
+    echo "  windows: $(xwininfo -root -tree | grep -o '"[^"]*": ("[^"]*"' | tr '\n' ' ')"
+    echo "  programs: $(ps -eo args | sed -nE 's/^[A-Z]:\\(.*\\)?([^\\]*\.exe).*/\2/p' | sort | uniq -c | tr -s ' \n' ' ')"
+    echo "  print log: $(tail -n 3 "$WINEPREFIX/drive_c/ProgramData/Folvarek/printing.log" 2>&1 | tr -d '\r' | tr '\n' ' ')"
+  } >&2
+  return $rc
+}
 fail() { echo "  FAIL [$current] $*"; scenario_ok=0; }
 expect_eq() { [ "$1" == "$2" ] || fail "expected: $2"$'\n'"         got:      $1"; }
 
 # Prints FILE titled TITLE in the background; the process ends once the queue runner is done.
-print_bg() { wine "$(winepath -w "$printpdf")" --wait --title "$1" "$(winepath -w "$2")" >"$work/print.log" 2>&1 & printed=$!; }
+print_bg() { wine "$(folvarek_windows_path "$printpdf")" --wait --title "$1" "$(folvarek_windows_path "$2")" >"$work/print.log" 2>&1 & printed=$!; }
 wait_printed() {
   for _ in $(seq 1 600); do kill -0 "$printed" 2>/dev/null || { wait "$printed"; return; }; sleep 0.2; done
   fail "the print program still waits after 2 minutes"; kill "$printed"; return 1
@@ -58,8 +69,8 @@ one_job() {
 burst_while_dialog_open() {
   print_bg "Burst one" "$sample"
   driver wait "Save File As" || fail "no dialog for the first job"
-  wine "$(winepath -w "$printpdf")" --title "Burst two" "$(winepath -w "$sample")" || fail "second job not printed"
-  wine "$(winepath -w "$printpdf")" --title "Burst three" "$(winepath -w "$sample")" || fail "third job not printed"
+  wine "$(folvarek_windows_path "$printpdf")" --title "Burst two" "$(folvarek_windows_path "$sample")" || fail "second job not printed"
+  wine "$(folvarek_windows_path "$printpdf")" --title "Burst three" "$(folvarek_windows_path "$sample")" || fail "third job not printed"
   for name in "Burst one" "Burst two" "Burst three"; do answer_save "$name" "$name"; done
   wait_printed
   for name in "Burst one" "Burst two" "Burst three"; do check_result "$out/$name.pdf"; done
@@ -107,7 +118,7 @@ failure_fails_the_job() {
   rm -rf "$queue" && touch "$queue"
   local log="$WINEPREFIX/drive_c/ProgramData/Folvarek/printing.log" before
   before=$(cat "$log" 2>/dev/null | wc -l)
-  if wine "$(winepath -w "$printpdf")" --title "Nowhere" "$(winepath -w "$sample")" 2>/dev/null; then
+  if wine "$(folvarek_windows_path "$printpdf")" --title "Nowhere" "$(folvarek_windows_path "$sample")" 2>/dev/null; then
     fail "the print program was told the job succeeded"
   fi
   expect_eq "$(($(wc -l < "$log") - before))" 1
@@ -170,11 +181,11 @@ uninstall() {
 no_pdf_driver() {
   wine reg delete 'HKLM\System\CurrentControlSet\Control\Print\Environments\Windows x64\Drivers\Version-3\Microsoft Print To PDF' /f >/dev/null 2>&1
   local said rc
-  said=$(wine "$(winepath -w "$(dirname "$printpdf")/printsetup.exe")" install | tr -d '\r'); rc=$?
+  said=$(wine "$(folvarek_windows_path "$(dirname "$printpdf")/printsetup.exe")" install | tr -d '\r'); rc=$?
   expect_eq "$rc" 2
   expect_eq "$said" 'The printer "Folvarek" was not added: this Windows has no "Microsoft Print To PDF" driver (Windows 10 or later has it). The rest of Folvarek is installed.'
   wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Folvarek Port\Ports\FOLVAREK:' >/dev/null 2>&1 || fail "no port"
-  wine "$(winepath -w "$(dirname "$printpdf")/printsetup.exe")" uninstall || fail "uninstall without a printer failed"
+  wine "$(folvarek_windows_path "$(dirname "$printpdf")/printsetup.exe")" uninstall || fail "uninstall without a printer failed"
 }
 
 scenario() {
@@ -188,7 +199,7 @@ folvarek_new_prefix
 trap folvarek_end_prefix EXIT
 groff -ms -t -Tpdf -dpaper=a4 -P-pa4 "$root/tests/e2e/sample-document.ms" > "$sample"
 folvarek_standin_driver || { echo "no stand-in driver"; exit 1; }
-wine "$(winepath -w "$installer")" /S || { echo "install failed"; exit 1; }
+wine "$(folvarek_windows_path "$installer")" /S || { echo "install failed"; exit 1; }
 wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Printers\Folvarek' >/dev/null 2>&1 || { echo "no printer Folvarek"; exit 1; }
 wine reg add 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve /d 'C:\Out' /f >/dev/null
 for flag in Password:0 AllowCopy:1 AllowPrint:0 ViewPDF:0; do

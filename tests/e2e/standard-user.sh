@@ -16,6 +16,8 @@ else
   user=$(id -un) as_user=()
 fi
 prefix="$work/prefix"
+export WINEPREFIX="$prefix"
+source "$root/scripts/wine-env"
 # A previous run left read-only folders behind.
 chmod -R u+w "$prefix" 2>/dev/null; rm -rf "$prefix"
 chown "$user" "$work"
@@ -26,8 +28,6 @@ wine_as_user() {
   "${as_user[@]}" env HOME="$(getent passwd "$user" | cut -d: -f6)" DISPLAY="$DISPLAY" XAUTHORITY="$work/Xauthority" \
     WINEPREFIX="$prefix" FOLVAREK_BUILD="$work" bash -c 'source "$0/scripts/wine-env"; "$@"' "$root" "$@"
 }
-
-windows_path() { local path=${1//\//\\}; echo "Z:$path"; }  # drive Z: is the Linux root
 
 drive_c="$prefix/drive_c"
 app="$drive_c/Program Files/Folvarek"
@@ -46,13 +46,13 @@ job() {
   [ "$system" = writable ] && chmod u+w "$sys32" || chmod a-w "$sys32"
   if [ "$input" = empty ]; then "${as_user[@]}" touch "$app/temp/$name.pdf"; else "${as_user[@]}" cp "$sample" "$app/temp/"; fi
   [ "$pdfenc" = empty ] && cp "$tool_double" "$app/pdfenc.exe" && echo "mode=empty" > "$work/doubles/pdfenc.control"
-  wine_as_user env WINEDEBUG=+process FOLVAREK_DOUBLES="$(windows_path "$work/doubles")" \
+  wine_as_user env WINEDEBUG=+process FOLVAREK_DOUBLES="$(folvarek_windows_path "$work/doubles")" \
     wine 'C:\Program Files\Folvarek\saveprompt.exe' 2>"$work/trace.log" </dev/null &
   pid=$!
-  [ "$input" = empty ] || wine_as_user wine "$(windows_path "$uidriver")" --timeout 60000 save "Save File As" "$name" || fail "no Save File As dialog"
+  [ "$input" = empty ] || wine_as_user wine "$(folvarek_windows_path "$uidriver")" --timeout 60000 save "Save File As" "$name" || fail "no Save File As dialog"
   if [[ "$expected" == message* ]]; then
     local box message="Folvarek could not write the file on the specified path due to follwing error\r\n${expected#message }"
-    box=$(wine_as_user wine "$(windows_path "$uidriver")" --timeout 60000 box "Folvarek - Options" OK | tr -d '\r')
+    box=$(wine_as_user wine "$(folvarek_windows_path "$uidriver")" --timeout 60000 box "Folvarek - Options" OK | tr -d '\r')
     [ "$box" = "Folvarek - Options | $message | OK | stop" ] || fail "message: $box"
     [ ! -e "$drive_c/Out/$name.pdf" ] || fail "$name.pdf was left in the save folder"
   fi
@@ -79,7 +79,7 @@ job() {
 echo "standard user $user: fresh prefix $prefix"
 wine_as_user folvarek_new_prefix
 trap 'wine_as_user folvarek_end_prefix; chmod -R u+w "$prefix"' EXIT
-wine_as_user wine "$(windows_path "$installer")" /S || { echo "install failed"; exit 1; }
+wine_as_user wine "$(folvarek_windows_path "$installer")" /S || { echo "install failed"; exit 1; }
 groff -ms -t -Tpdf -dpaper=a4 -P-pa4 "$root/tests/e2e/sample-document.ms" > "$sample"
 mkdir -p "$drive_c/Out" "$drive_c/users/$user/Local Temp" && chown "$user" "$drive_c/Out" "$drive_c/users/$user/Local Temp"
 for setting in 'SaveLocation\Path=C:\Out' 'Password\Opt=0' 'AllowCopy\Opt=1' 'AllowPrint\Opt=1' 'ViewPDF\Opt=0'; do
