@@ -19,7 +19,7 @@ sample="$work/Quarterly report.pdf"
 # A job's first window comes after two program starts (the queue runner, saveprompt): on a loaded
 # machine that can take longer than the driver's usual wait.
 first_window_ms=60000
-driver() { wine "$(folvarek_windows_path "$uidriver")" "$@"; }
+driver() { folvarek_drive "$uidriver" "$@"; }
 fail() { echo "  FAIL [$current] $*"; failed=$((failed + 1)); }
 expect_eq() { [ "$1" == "$2" ] || fail "expected: $2"$'\n'"         got:      $1"; }
 # Waits (bounded) for a background process started by this script.
@@ -52,11 +52,7 @@ print_job() {
     driver type "Enter PDF file password" 2 "$password"
     driver click "Enter PDF file password" "OK"
   fi
-  driver --timeout "$first_window_ms" save "Save File As" "$name" || {
-    import -window root "$work/no-save-dialog.png"
-    fail "no Save File As dialog; queued: $(ls "$local_data/jobs" 2>&1 | tr '\n' ' '); scratch: $(ls "$app/temp" 2>&1 | tr '\n' ' ');" \
-      "print log: $(cat "$WINEPREFIX/drive_c/ProgramData/Folvarek/printing.log" 2>&1); screen: $work/no-save-dialog.png"
-  }
+  driver --timeout "$first_window_ms" save "Save File As" "$name" || fail "no Save File As dialog"
   case $step in
     overwrite) expect_eq "$(driver box "Folvarek  [Options]" Yes | tr -d '\r')" \
       "Folvarek  [Options] | C:\\Out\\$name already exists\\r\\nDo you want to over write ? | Yes,No | none" ;;

@@ -17,18 +17,7 @@ local_data="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Folvarek"
 queue="$local_data/jobs"
 sample="$work/sample.pdf"
 
-# A failed action also says where things stood (the windows, the Wine programs, the print log), so
-# a failure on a machine nobody watches can be read.
-driver() {
-  wine "$(folvarek_windows_path "$uidriver")" "$@" && return
-  local rc=$?
-  { echo "  driver $1 \"$2\" ended with $rc"
-    echo "  windows: $(xwininfo -root -tree | grep -o '"[^"]*": ("[^"]*"' | tr '\n' ' ')"
-    echo "  programs: $(ps -eo args | sed -nE 's/^[A-Z]:\\(.*\\)?([^\\]*\.exe).*/\2/p' | sort | uniq -c | tr -s ' \n' ' ')"
-    echo "  print log: $(tail -n 3 "$WINEPREFIX/drive_c/ProgramData/Folvarek/printing.log" 2>&1 | tr -d '\r' | tr '\n' ' ')"
-  } >&2
-  return $rc
-}
+driver() { folvarek_drive "$uidriver" "$@"; }
 fail() { echo "  FAIL [$current] $*"; scenario_ok=0; }
 expect_eq() { [ "$1" == "$2" ] || fail "expected: $2"$'\n'"         got:      $1"; }
 
