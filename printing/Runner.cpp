@@ -31,7 +31,12 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-void Tell(const std::wstring& text) { MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND); }
+// A message that cannot be shown (no desktop to show it on) goes to the print log instead.
+void Tell(const std::wstring& text) {
+  if (MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND) == 0) {
+    LogLine(L"could not show a message (" + ErrorText(GetLastError()) + L"): " + text);
+  }
+}
 
 std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 std::wstring WithoutExtension(const std::wstring& name) { return name.substr(0, name.find_last_of(L'.')); }
