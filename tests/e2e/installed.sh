@@ -96,9 +96,7 @@ TABLE
 expect_eq "$(wine reg query 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve | tr -d '\r' | sed -n 's/.*REG_SZ *//p')" 'C:\Out'
 
 current=uninstall before=$failed
-wine "C:\\Program Files\\Folvarek\\uninstall.exe" /S
-# The uninstaller copies itself away and finishes in the background.
-for _ in $(seq 1 150); do [ -e "$app/saveprompt.exe" ] || [ -e "$sys32/Kestrix.tlb" ] || break; sleep 0.2; done
+folvarek_uninstall || fail "the uninstaller failed"
 for f in "$app/saveprompt.exe" "$app/settingsdesk.exe" "$app/pdfenc.exe" "$sys32/Kestrix.tlb" "$sys32/Kestrix.dll"; do
   [ ! -e "$f" ] || fail "$f left after uninstall"
 done

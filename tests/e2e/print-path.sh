@@ -24,7 +24,10 @@ expect_eq() { [ "$1" == "$2" ] || fail "expected: $2"$'\n'"         got:      $1
 # Prints FILE titled TITLE in the background; the process ends once the queue runner is done.
 print_bg() { wine "$(folvarek_windows_path "$printpdf")" --wait --title "$1" "$(folvarek_windows_path "$2")" >"$work/print.log" 2>&1 & printed=$!; }
 wait_printed() {
-  for _ in $(seq 1 600); do kill -0 "$printed" 2>/dev/null || { wait "$printed"; return; }; sleep 0.2; done
+  for _ in $(seq 1 600); do
+    kill -0 "$printed" 2>/dev/null || { wait "$printed" || fail "the print program failed: $(tr -d '\r' < "$work/print.log")"; return; }
+    sleep 0.2
+  done
   fail "the print program still waits after 2 minutes"; kill "$printed"; return 1
 }
 
@@ -154,8 +157,7 @@ scratch_not_empty() {
 
 uninstall() {
   mkdir -p "$queue" && cp "$sample" "$queue/Waiting.pdf"
-  wine "C:\\Program Files\\Folvarek\\uninstall.exe" /S
-  for _ in $(seq 1 150); do [ -e "$app/jobrunner.exe" ] || break; sleep 0.2; done
+  folvarek_uninstall || fail "the uninstaller failed"
   for f in "$app/jobrunner.exe" "$app/printsetup.exe" "$WINEPREFIX/drive_c/windows/system32/folvarekmon.dll"; do
     [ ! -e "$f" ] || fail "$f left after uninstall"
   done
