@@ -68,11 +68,9 @@ print_job() {
 }
 
 echo "installed product: fresh prefix $WINEPREFIX"
-folvarek_new_prefix
 trap folvarek_end_prefix EXIT
+folvarek_installed_prefix "$installer" || exit 1
 groff -ms -t -Tpdf -dpaper=a4 -P-pa4 "$root/tests/e2e/sample-document.ms" > "$sample"
-folvarek_standin_driver || { echo "no stand-in print driver"; exit 1; }
-wine "$(folvarek_windows_path "$installer")" /S || { echo "install failed"; exit 1; }
 [ -e "$app/saveprompt.exe" ] && [ -e "$sys32/Kestrix.tlb" ] && [ -e "$sys32/Kestrix.dll" ] || { echo "install incomplete"; exit 1; }
 # This machine is to have no PDF viewer (a fresh prefix hands PDF files to winebrowser).
 wine reg delete 'HKLM\Software\Classes\.pdf' /f >/dev/null 2>&1

@@ -186,11 +186,9 @@ scenario() {
 }
 
 echo "print path: fresh prefix $WINEPREFIX"
-folvarek_new_prefix
 trap folvarek_end_prefix EXIT
+folvarek_installed_prefix "$installer" || exit 1
 groff -ms -t -Tpdf -dpaper=a4 -P-pa4 "$root/tests/e2e/sample-document.ms" > "$sample"
-folvarek_standin_driver || { echo "no stand-in driver"; exit 1; }
-wine "$(folvarek_windows_path "$installer")" /S || { echo "install failed"; exit 1; }
 wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Printers\Folvarek' >/dev/null 2>&1 || { echo "no printer Folvarek"; exit 1; }
 wine reg add 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve /d 'C:\Out' /f >/dev/null
 for flag in Password:0 AllowCopy:1 AllowPrint:0 ViewPDF:0; do
