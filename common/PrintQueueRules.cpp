@@ -18,16 +18,23 @@ bool NotAllowedInFileName(unsigned char c) {
   return c < 0x20 || c == 0x7F || std::string_view(R"(\/:*?"<>|)").find(static_cast<char>(c)) != std::string_view::npos;
 }
 
-// Windows opens the device, not a file, for these names, with or without an extension.
+// Windows opens the device, not a file, for these names: the part before the first dot, with
+// trailing blanks trimmed as Windows trims them ("nul .txt"), and the superscript digits ¹ ² ³ count
+// as digits of COM and LPT.
 bool IsDeviceName(std::string_view stem) {
-  const std::string_view base = stem.substr(0, stem.find('.'));
+  std::string_view base = stem.substr(0, stem.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   static constexpr std::array<std::string_view, 4> kPlain = {"con", "prn", "aux", "nul"};
   if (std::ranges::any_of(kPlain, [&](std::string_view d) { return SameIgnoringCase(base, d); })) return true;
-  return base.size() == 4 && (SameIgnoringCase(base.substr(0, 3), "com") || SameIgnoringCase(base.substr(0, 3), "lpt")) &&
-         base[3] >= '1' && base[3] <= '9';
+  if (base.size() < 4 || !(SameIgnoringCase(base.substr(0, 3), "com") || SameIgnoringCase(base.substr(0, 3), "lpt"))) {
+    return false;
+  }
+  const std::string_view digit = base.substr(3);
+  return (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') || digit == "\xC2\xB9" || digit == "\xC2\xB2" ||
+         digit == "\xC2\xB3";
 }
 
-// The length of the UTF-8 sequence that starts with `lead`, and the UTF-16 units it takes.
+// The length of the UTF-8 sequence that starts with `lead`.
 std::size_t SequenceLength(unsigned char lead) {
   if (lead >= 0xF0) return 4;
   if (lead >= 0xE0) return 3;
@@ -39,32 +46,34 @@ void TrimEnd(std::string& text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
 }
 
+// Drops whole characters from the end until `text` fits in `maxBytes`.
+void CutTo(std::string& text, std::size_t maxBytes) {
+  while (text.size() > maxBytes) {
+    do text.pop_back(); while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80);
+  }
+}
+
 }  // namespace
 
-std::string JobStem(std::string_view title, std::size_t maxUnits) {
+std::string JobStem(std::string_view title, std::size_t maxBytes) {
   std::string stem;
-  std::size_t units = 0;
   std::size_t i = title.find_first_not_of(' ');
   while (i < title.size()) {
     const std::size_t length = std::min(SequenceLength(static_cast<unsigned char>(title[i])), title.size() - i);
-    const std::size_t needed = length == 4 ? 2 : 1;
-    if (units + needed > maxUnits) break;
+    if (stem.size() + length > maxBytes) break;
     if (length == 1 && NotAllowedInFileName(static_cast<unsigned char>(title[i]))) {
       stem += '_';
     } else {
       stem.append(title.substr(i, length));
     }
-    units += needed;
     i += length;
   }
   TrimEnd(stem);
   if (stem.empty()) return std::string(kUntitledJob);
   if (IsDeviceName(stem)) {
+    // Room for the mark is made at the end.
+    CutTo(stem, maxBytes - 1);
     stem.insert(stem.begin(), '_');
-    if (units + 1 > maxUnits) {
-      // Room for the mark is made at the end, a whole character at a time.
-      do stem.pop_back(); while ((static_cast<unsigned char>(stem.back()) & 0xC0) == 0x80);
-    }
   }
   return stem;
 }
@@ -77,11 +86,17 @@ std::string NumberedStem(std::string_view stem, unsigned n) {
 
 bool StartsAsPdf(std::string_view firstBytes) { return firstBytes.starts_with("%PDF-"); }
 
-RunnerPlace WhereToRunRunner(bool inService, std::optional<unsigned> clientSession, std::string_view owner,
+bool QueueFinishedJob(std::optional<std::uint32_t> status, std::uint64_t bytes) {
+  constexpr std::uint32_t kCutShort = kJobStatusError | kJobStatusDeleting | kJobStatusDeleted | kJobStatusRestart;
+  return bytes != 0 && !(status && (*status & kCutShort) != 0);
+}
+
+RunnerPlace WhereToRunRunner(bool inService, std::optional<unsigned> clientSession, std::string_view ownerSid,
                              const std::vector<UserSession>& sessions) {
   if (!inService) return {RunnerPlace::Kind::OwnContext, 0};
+  if (clientSession == 0u || ownerSid.empty()) return {RunnerPlace::Kind::LeaveQueued, 0};
   const auto owners = [&](const UserSession& s) {
-    return s.id != 0 && s.state != UserSession::State::Other && SameIgnoringCase(s.user, owner);
+    return s.id != 0 && s.state != UserSession::State::Other && s.sid == ownerSid;
   };
   if (clientSession) {
     const auto client = std::ranges::find(sessions, *clientSession, &UserSession::id);

@@ -1,7 +1,7 @@
-// folvarekmon.dll: the port monitor behind the port "FOLVAREK:". Each job's data goes into a new
-// file in its owner's queue folder; once complete it is handed to the queue runner as a PDF (or
-// kept aside when it is not one). It never shows UI, holds the spooler no longer than the writes,
-// and no exception leaves it: every entry point turns failure into FALSE and the last error.
+// folvarekmon.dll: the port monitor behind the port "FOLVAREK:". Each job goes to its owner's queue
+// (PortJob); this file is the spooler's interface to it and the port's registration. It never
+// shows UI of its own, holds the spooler no longer than the writes, and no exception leaves it:
+// every entry point turns failure into FALSE and the last error.
 #include <windows.h>
 #include <shlobj.h>
 #include <winspool.h>
@@ -13,30 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "JobOwner.h"
+#include "PortJob.h"
 #include "PrintPath.h"
-#include "PrintQueueRules.h"
 
 namespace {
 
 using namespace printpath;
 
-// Longest job name kept, so that the queue and scratch paths stay within MAX_PATH for the ANSI calls
-// of saveprompt and the Save dialog's answer leaves room for a folder.
-constexpr std::size_t kLongestStem = 120;
-// Room for " (NNN)" and the longest extension.
-constexpr std::size_t kSuffixRoom = 6 + 5;
+// What the port's own record says of it, in every level-2 listing.
+constexpr wchar_t kPortDescription[] = L"Folvarek PDF port";
 
 std::wstring PortsKey() { return std::wstring(kMonitorKey) + L"\\Ports"; }
-
-std::optional<std::wstring> RunnerPath() {
-  wchar_t path[MAX_PATH];
-  DWORD size = sizeof path;
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, kMonitorKey, kRunnerValue, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return std::wstring(path);
-}
 
 std::vector<std::wstring> KnownPorts() {
   std::vector<std::wstring> ports;
@@ -55,26 +42,12 @@ std::vector<std::wstring> KnownPorts() {
 // One port opened by the spooler, with the job it is sending.
 struct Port {
   std::wstring name;
-  std::wstring printer;
-  DWORD jobId = 0;
-  std::wstring title;
-  std::wstring partialPath;  // the job's file while its data arrives
-  std::wstring stemPath;     // the same without the extension
-  HANDLE file = INVALID_HANDLE_VALUE;
-  std::string head;          // the first bytes, to tell PDF from anything else
-  std::optional<JobOwner> owner;
+  PortJob job{WindowsSpooler()};
 };
 
 struct Xcv {
   ACCESS_MASK access = 0;
 };
-
-// The job fails in the spooler with `error`, and the log says why.
-BOOL Fail(const Port& port, const std::wstring& what, DWORD error) {
-  LogLine(L"job \"" + port.title + L"\": " + what + L": " + ErrorText(error));
-  SetLastError(error);
-  return FALSE;
-}
 
 template <class Body>
 BOOL Guarded(Body body) noexcept {
@@ -88,45 +61,6 @@ BOOL Guarded(Body body) noexcept {
   return FALSE;
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Creates the job's partial file under a name that clashes with nothing queued.
-HANDLE CreateJobFile(Port& port, const std::wstring& folder) {
-  const std::size_t used = folder.size() + 2 + kSuffixRoom;
-  const std::size_t budget = used < MAX_PATH ? MAX_PATH - used : 1;
-  const std::string stem = folvarek::JobStem(Utf8(port.title), std::min(kLongestStem, budget));
-  for (unsigned n = 1; n < 1000; ++n) {
-    const std::wstring path = folder + L"\\" + Wide(folvarek::NumberedStem(stem, n));
-    if (Exists(path + kPdfExt) || Exists(path + kNotPdfExt)) continue;
-    const HANDLE file = CreateFileW((path + kPartialExt).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
-    port.stemPath = path;
-    port.partialPath = path + kPartialExt;
-    return file;
-  }
-  SetLastError(ERROR_FILE_EXISTS);
-  return INVALID_HANDLE_VALUE;
-}
-
-// Drops whatever of the job was written; nothing partial is ever handed on.
-void Discard(Port& port) {
-  if (port.file != INVALID_HANDLE_VALUE) CloseHandle(port.file);
-  port.file = INVALID_HANDLE_VALUE;
-  if (!port.partialPath.empty()) DeleteFileW(port.partialPath.c_str());
-  port.partialPath.clear();
-}
-
-// Tells the spooler the job has left, so it does not wait on it.
-void ReleaseJob(const Port& port) {
-  HANDLE printer = nullptr;
-  if (port.jobId == 0 || port.printer.empty() || !OpenPrinterW(const_cast<wchar_t*>(port.printer.c_str()), &printer, nullptr)) {
-    return;
-  }
-  SetJobW(printer, port.jobId, 0, nullptr, JOB_CONTROL_SENT_TO_PRINTER);
-  ClosePrinter(printer);
-}
-
 BOOL WINAPI DoEnumPorts(HANDLE, LPWSTR, DWORD level, LPBYTE buffer, DWORD bufferSize, LPDWORD needed, LPDWORD returned) {
   return Guarded([&] {
     if (level != 1 && level != 2) {
@@ -136,7 +70,9 @@ BOOL WINAPI DoEnumPorts(HANDLE, LPWSTR, DWORD level, LPBYTE buffer, DWORD buffer
     const std::vector<std::wstring> ports = KnownPorts();
     const std::size_t record = level == 1 ? sizeof(PORT_INFO_1W) : sizeof(PORT_INFO_2W);
     std::size_t size = 0;
-    for (const auto& port : ports) size += record + (port.size() + 1 + (level == 2 ? wcslen(kMonitorName) + 1 : 0)) * sizeof(wchar_t);
+    // Listers copy every string of a record, so none is left null.
+    const std::size_t level2Text = wcslen(kMonitorName) + 1 + wcslen(kPortDescription) + 1;
+    for (const auto& port : ports) size += record + (port.size() + 1 + (level == 2 ? level2Text : 0)) * sizeof(wchar_t);
     *needed = static_cast<DWORD>(size);
     *returned = 0;
     if (size > bufferSize || (size != 0 && buffer == nullptr)) {
@@ -157,6 +93,7 @@ BOOL WINAPI DoEnumPorts(HANDLE, LPWSTR, DWORD level, LPBYTE buffer, DWORD buffer
         PORT_INFO_2W info{};
         info.pPortName = place(ports[i]);
         info.pMonitorName = place(kMonitorName);
+        info.pDescription = place(kPortDescription);
         info.fPortType = PORT_TYPE_WRITE;
         reinterpret_cast<PORT_INFO_2W*>(buffer)[i] = info;
       }
@@ -177,43 +114,15 @@ BOOL WINAPI DoOpenPort(HANDLE, LPWSTR name, PHANDLE handle) {
 
 BOOL WINAPI DoStartDocPort(HANDLE handle, LPWSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
   return Guarded([&] {
-    Port& port = *static_cast<Port*>(handle);
-    Discard(port);
-    port.printer = printerName != nullptr ? printerName : L"";
-    port.jobId = jobId;
     // DOC_INFO_2 starts like DOC_INFO_1: the title comes first.
     const auto* doc = reinterpret_cast<const DOC_INFO_1W*>(docInfo);
-    port.title = (level == 1 || level == 2) && doc != nullptr && doc->pDocName != nullptr ? doc->pDocName : L"";
-    port.head.clear();
-    port.owner.emplace(JobOwner::Find(printerName, jobId));
-    const std::wstring& folder = port.owner->QueueFolder();
-    if (folder.empty()) return Fail(port, L"the job owner's queue folder is not known", ERROR_PATH_NOT_FOUND);
-    const int made = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-    if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
-      return Fail(port, L"cannot create the queue folder " + folder, made);
-    }
-    port.file = CreateJobFile(port, folder);
-    if (port.file == INVALID_HANDLE_VALUE) return Fail(port, L"cannot create a file in " + folder, GetLastError());
-    return TRUE;
+    const wchar_t* title = (level == 1 || level == 2) && doc != nullptr ? doc->pDocName : nullptr;
+    return static_cast<Port*>(handle)->job.StartDoc(printerName, jobId, title);
   });
 }
 
 BOOL WINAPI DoWritePort(HANDLE handle, LPBYTE data, DWORD size, LPDWORD written) {
-  return Guarded([&] {
-    Port& port = *static_cast<Port*>(handle);
-    *written = 0;
-    if (port.file == INVALID_HANDLE_VALUE) {
-      SetLastError(ERROR_INVALID_HANDLE);
-      return FALSE;
-    }
-    if (port.head.size() < 8) port.head.append(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 8 - port.head.size()));
-    if (!WriteFile(port.file, data, size, written, nullptr) || *written != size) {
-      const DWORD error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_DISK_FULL;
-      Discard(port);
-      return Fail(port, L"cannot write the job's data", error);
-    }
-    return TRUE;
-  });
+  return Guarded([&] { return static_cast<Port*>(handle)->job.Write(data, size, written); });
 }
 
 BOOL WINAPI DoReadPort(HANDLE, LPBYTE, DWORD, LPDWORD read) {
@@ -223,43 +132,14 @@ BOOL WINAPI DoReadPort(HANDLE, LPBYTE, DWORD, LPDWORD read) {
 }
 
 BOOL WINAPI DoEndDocPort(HANDLE handle) {
-  return Guarded([&] {
-    Port& port = *static_cast<Port*>(handle);
-    ReleaseJob(port);
-    if (port.file == INVALID_HANDLE_VALUE) {
-      SetLastError(ERROR_INVALID_HANDLE);
-      return FALSE;
-    }
-    if (!FlushFileBuffers(port.file) || !CloseHandle(port.file)) {
-      const DWORD error = GetLastError();
-      port.file = INVALID_HANDLE_VALUE;
-      Discard(port);
-      return Fail(port, L"cannot complete the job's file", error);
-    }
-    port.file = INVALID_HANDLE_VALUE;
-    // Only data that is a PDF goes to saveprompt; anything else is kept for the runner to report.
-    const std::wstring queued = port.stemPath + (folvarek::StartsAsPdf(port.head) ? kPdfExt : kNotPdfExt);
-    if (!MoveFileExW(port.partialPath.c_str(), queued.c_str(), 0)) {
-      const DWORD error = GetLastError();
-      Discard(port);
-      return Fail(port, L"cannot queue " + queued, error);
-    }
-    port.partialPath.clear();
-    const auto runner = RunnerPath();
-    if (!runner || !port.owner->StartRunner(*runner)) {
-      // The job is safe in the queue: the runner takes it at the next job or logon.
-      LogLine(L"job \"" + port.title + L"\" is queued, but the queue runner could not be started: " +
-              ErrorText(runner ? GetLastError() : ERROR_FILE_NOT_FOUND));
-    }
-    return TRUE;
-  });
+  return Guarded([&] { return static_cast<Port*>(handle)->job.EndDoc(); });
 }
 
 BOOL WINAPI DoClosePort(HANDLE handle) {
-  auto* port = static_cast<Port*>(handle);
-  Discard(*port);
-  delete port;
-  return TRUE;
+  return Guarded([&] {
+    delete static_cast<Port*>(handle);
+    return TRUE;
+  });
 }
 
 BOOL WINAPI DoXcvOpenPort(HANDLE, LPCWSTR, ACCESS_MASK access, PHANDLE handle) {
@@ -330,4 +210,10 @@ extern "C" __declspec(dllexport) LPMONITOR2 WINAPI InitializePrintMonitor2(PMONI
   // No state of its own: the spooler just needs a handle that is not null.
   *monitor = reinterpret_cast<HANDLE>(&table);
   return &table;
+}
+
+// Defined here so that no import library (spoolss has a DllMain of its own) supplies it.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
+  return TRUE;
 }

@@ -1,10 +1,12 @@
 // printpdf.exe: prints a file, byte for byte, as a RAW job to the printer "Folvarek" (or --printer
-// NAME), titled after the file or --title TITLE. With --wait it returns only once this session's
-// queue runner has ended, so scripts can look at the result.
+// NAME), titled after the file or --title TITLE. With --wait it returns only once no queue runner
+// runs any more, so scripts can look at the result. --ports 1|2 lists the ports as a port page does.
 #include <windows.h>
 #include <winspool.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -22,21 +24,45 @@ int Fail(const std::wstring& what, DWORD error) {
 }
 
 bool RunnerAlive() {
-  const HANDLE runner = OpenMutexW(SYNCHRONIZE, FALSE, L"Local\\FolvarekQueueRunner");
-  if (runner != nullptr) CloseHandle(runner);
-  return runner != nullptr;
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  bool alive = false;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !alive; more = Process32NextW(snapshot, &entry)) {
+    alive = CompareStringOrdinal(entry.szExeFile, -1, kRunnerExe, -1, TRUE) == CSTR_EQUAL;
+  }
+  CloseHandle(snapshot);
+  return alive;
 }
 
-// The runner exists while its named mutex does. It appears soon after the job is queued (unless
-// none could be started); once it is gone the job has been asked for, or left queued on purpose.
-bool WaitForRunnerDone(DWORD appearMs, DWORD timeoutMs) {
+// The monitor has started the queue runner (if any) by the time the job has ended; once no runner
+// runs, the job has been asked for, or left queued on purpose.
+bool WaitForRunnersDone(DWORD timeoutMs) {
   const ULONGLONG start = GetTickCount64();
-  while (!RunnerAlive() && GetTickCount64() - start < appearMs) Sleep(20);
   while (RunnerAlive()) {
     if (GetTickCount64() - start > timeoutMs) return false;
     Sleep(50);
   }
   return true;
+}
+
+// Each port of the given level, a line each, every string of its record: what a port page lists.
+int ListPorts(DWORD level) {
+  DWORD needed = 0, count = 0;
+  EnumPortsW(nullptr, level, nullptr, 0, &needed, &count);
+  std::vector<BYTE> buffer(needed);
+  if (!EnumPortsW(nullptr, level, buffer.data(), needed, &needed, &count)) return Fail(L"cannot list the ports", GetLastError());
+  const auto text = [](const wchar_t* s) { return s != nullptr ? Utf8(s) : std::string("(null)"); };
+  for (DWORD i = 0; i < count; ++i) {
+    if (level == 1) {
+      std::printf("%s\n", text(reinterpret_cast<PORT_INFO_1W*>(buffer.data())[i].pName).c_str());
+    } else {
+      const auto& port = reinterpret_cast<PORT_INFO_2W*>(buffer.data())[i];
+      std::printf("%s|%s|%s\n", text(port.pPortName).c_str(), text(port.pMonitorName).c_str(), text(port.pDescription).c_str());
+    }
+  }
+  return 0;
 }
 
 }  // namespace
@@ -49,10 +75,11 @@ int wmain(int argc, wchar_t** argv) {
     if (arg == L"--printer" && i + 1 < argc) printer = argv[++i];
     else if (arg == L"--title" && i + 1 < argc) title = argv[++i], titled = true;
     else if (arg == L"--wait") wait = true;
+    else if (arg == L"--ports" && i + 1 < argc) return ListPorts(static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10)));
     else file = arg;
   }
   if (file.empty()) {
-    std::fputs("usage: printpdf [--printer NAME] [--title TITLE] [--wait] FILE\n", stderr);
+    std::fputs("usage: printpdf [--printer NAME] [--title TITLE] [--wait] FILE | printpdf --ports 1|2\n", stderr);
     return 2;
   }
   if (!titled) {
@@ -76,7 +103,7 @@ int wmain(int argc, wchar_t** argv) {
   ClosePrinter(handle);
   if (!printed) return Fail(L"the job failed", error);
   if (!ended) return Fail(L"the job failed at its end", endError);
-  if (wait && !WaitForRunnerDone(10 * 1000, 10 * 60 * 1000)) {
+  if (wait && !WaitForRunnersDone(10 * 60 * 1000)) {
     return Fail(L"the queue runner was not done within 10 minutes", ERROR_TIMEOUT);
   }
   return 0;

@@ -31,24 +31,24 @@ std::wstring ErrorText(DWORD code) {
   return result + L" (error " + std::to_wstring(code) + L")";
 }
 
-std::wstring QueueFolderOf(HANDLE token) {
+std::wstring UserFolder(const char* relative) {
   wchar_t local[MAX_PATH];
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, token, SHGFP_TYPE_CURRENT, local))) return {};
-  return std::wstring(local) + L"\\Folvarek\\jobs";
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local))) return {};
+  return std::wstring(local) + L"\\" + Wide(relative);
 }
 
-std::wstring KeptAsideFolder(const std::wstring& queueFolder) {
-  return queueFolder.substr(0, queueFolder.find_last_of(L'\\')) + L"\\not PDF";
+std::wstring MachineLog() {
+  wchar_t data[MAX_PATH];
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, data))) return {};
+  return std::wstring(data) + L"\\Folvarek\\printing.log";
 }
 
-void LogLine(std::wstring_view text) noexcept {
+void AppendLogLine(const std::wstring& file, std::wstring_view text) noexcept {
   try {
-    wchar_t data[MAX_PATH];
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, data))) return;
-    const std::wstring folder = std::wstring(data) + L"\\Folvarek";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    const HANDLE log = CreateFileW((folder + L"\\printing.log").c_str(), FILE_APPEND_DATA,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file.empty()) return;
+    // A link in place of the log is not followed.
+    const HANDLE log = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (log == INVALID_HANDLE_VALUE) return;
     SYSTEMTIME now;
     GetLocalTime(&now);

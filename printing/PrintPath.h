@@ -19,24 +19,29 @@ inline constexpr wchar_t kRunnerExe[] = L"jobrunner.exe";
 // naming the queue runner, which the setup program writes.
 inline constexpr wchar_t kMonitorKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Folvarek Port";
 inline constexpr wchar_t kRunnerValue[] = L"Runner";
-// A queued job while its data is still arriving, once it is a PDF, and once it is not.
+// A queued job while its data is still arriving, once it is a PDF, once it is not, and once the
+// queue runner has taken it; a failure the monitor leaves for the runner to tell its user.
 inline constexpr wchar_t kPartialExt[] = L".part";
 inline constexpr wchar_t kPdfExt[] = L".pdf";
 inline constexpr wchar_t kNotPdfExt[] = L".prn";
+inline constexpr wchar_t kClaimedExt[] = L".taken";
+inline constexpr wchar_t kNoteExt[] = L".note";
 
 [[nodiscard]] std::wstring Wide(std::string_view utf8);
 [[nodiscard]] std::string Utf8(std::wstring_view wide);
 // The system's text for a Win32 error code, without the line break, followed by its number.
 [[nodiscard]] std::wstring ErrorText(DWORD code);
 
-// The queue folder of the user `token` stands for (nullptr: the caller): local application data
-// "Folvarek\jobs", so the files inherit that user's own access. Empty when it cannot be found.
-[[nodiscard]] std::wstring QueueFolderOf(HANDLE token);
-// The folder for data that did not arrive as PDF, beside the queue.
-[[nodiscard]] std::wstring KeptAsideFolder(const std::wstring& queueFolder);
+// A folder or file below the calling user's local application data (see UserFolders.h); empty
+// when that folder cannot be found.
+[[nodiscard]] std::wstring UserFolder(const char* relative);
 
-// Appends one line, stamped with the local time, to %ProgramData%\Folvarek\printing.log. Best
-// effort: the log must never be the reason a job fails.
-void LogLine(std::wstring_view text) noexcept;
+// The machine's print log, %ProgramData%\Folvarek\printing.log, in a folder the installer makes
+// writable by administrators and LocalSystem only.
+[[nodiscard]] std::wstring MachineLog();
+
+// Appends one line, stamped with the local time, to `file`; never creates its folder. Best effort:
+// a log must never be the reason a job fails.
+void AppendLogLine(const std::wstring& file, std::wstring_view text) noexcept;
 
 }  // namespace printpath

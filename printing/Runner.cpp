@@ -1,69 +1,89 @@
-// jobrunner.exe: the queue runner, one per session, windowless. It takes the session user's
-// queued jobs oldest first, copies each into the scratch folder, starts saveprompt on it and waits
-// for it to end, then the next; it ends when the queue is empty. The monitor starts it after each
-// job, and it runs at logon for jobs printed while nobody could be asked.
+// jobrunner.exe: the queue runner, one per user whatever the session, windowless. It takes the
+// user's queued jobs oldest first: claims one (a rename), copies it into the user's scratch folder,
+// starts saveprompt on it, waits for it to end, and only then removes the job from the queue. Notes
+// the monitor left about jobs that failed are shown once. It ends when the queue is empty. The
+// monitor starts it after each job; it runs at logon too, for jobs printed while nobody was asked.
 #include <windows.h>
-#include <sddl.h>
 
-#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "PrintPath.h"
+#include "UserFolders.h"
 
 namespace {
 
 using namespace printpath;
 
 constexpr wchar_t kTitle[] = L"Folvarek";
-// Alive while this session's runner runs; the print program waits on it too.
-constexpr wchar_t kRunnerMutex[] = L"Local\\FolvarekQueueRunner";
-// saveprompt is single-instance and the scratch folder is one for the machine: held from copying a
-// job in until saveprompt has ended.
-constexpr wchar_t kScratchMutex[] = L"Global\\FolvarekScratch";
-// How long a job waits for another session's dialog before this runner gives up; it stays queued.
-constexpr DWORD kScratchWaitMs = 8 * 60 * 60 * 1000;
 
 struct HandleCloser {
   void operator()(HANDLE h) const noexcept { CloseHandle(h); }
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-// A message that cannot be shown (no desktop to show it on) goes to the print log instead.
-void Tell(const std::wstring& text) {
-  if (MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND) == 0) {
-    LogLine(L"could not show a message (" + ErrorText(GetLastError()) + L"): " + text);
-  }
-}
-
 std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
-std::wstring WithoutExtension(const std::wstring& name) { return name.substr(0, name.find_last_of(L'.')); }
+std::wstring WithoutExtension(const std::wstring& path) { return path.substr(0, path.find_last_of(L'.')); }
+std::wstring JobName(const std::wstring& path) { return WithoutExtension(FileName(path)); }
 bool HasExtension(const std::wstring& name, const wchar_t* ext) {
   const std::wstring_view e(ext);
   return name.size() > e.size() && CompareStringOrdinal(name.c_str() + name.size() - e.size(), -1, ext, -1, TRUE) == CSTR_EQUAL;
 }
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Wine's dialog loop shows a message box only once its thread's message queue first goes empty,
+// which a busy queue can put off indefinitely; the box is shown as soon as it is made instead.
+LRESULT CALLBACK ShowWhenMade(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+  if (code == HC_ACTION && call->message == WM_INITDIALOG) {
+    ShowWindow(call->hwnd, SW_SHOWNORMAL);
+    SetForegroundWindow(call->hwnd);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A message that cannot be shown (no desktop to show it on) goes to the user's print log instead.
+void Tell(const std::wstring& text) {
+  const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, ShowWhenMade, nullptr, GetCurrentThreadId());
+  const int answer = MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND | MB_TOPMOST);
+  const DWORD error = GetLastError();
+  if (hook != nullptr) UnhookWindowsHookEx(hook);
+  if (answer == 0) AppendLogLine(UserFolder(folvarek::kRunnerLog), L"could not show a message (" + ErrorText(error) + L"): " + text);
+}
 
 // Waits for `object` while handling any message sent to this thread, so nothing spins or hangs.
-DWORD WaitPumping(HANDLE object, DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
+DWORD WaitPumping(HANDLE object) {
   for (;;) {
-    const ULONGLONG now = GetTickCount64();
-    const DWORD left = timeoutMs == INFINITE ? INFINITE : static_cast<DWORD>(now < end ? end - now : 0);
-    const DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, left, QS_ALLINPUT);
+    const DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_ALLINPUT);
     if (result != WAIT_OBJECT_0 + 1) return result;
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
   }
 }
 
+// What a turn through the queue has to say once the user's lock is let go, and whether the runner
+// must stop there (a job it cannot hand on stays queued).
+struct Outcome {
+  std::optional<std::wstring> message;
+  bool stop = false;
+};
+
 class Runner {
  public:
-  Runner(std::wstring queue, std::wstring app) : queue_(std::move(queue)), app_(std::move(app)), scratch_(app_ + L"\\temp") {}
+  explicit Runner(std::wstring app)
+      : app_(std::move(app)),
+        queue_(UserFolder(folvarek::kQueueFolder)),
+        scratch_(UserFolder(folvarek::kScratchFolder)),
+        keptAside_(UserFolder(folvarek::kKeptAsideFolder)) {}
 
-  // Queued jobs and jobs kept aside, oldest first.
-  [[nodiscard]] std::optional<std::wstring> OldestQueued() const {
+  [[nodiscard]] bool Usable() const { return !queue_.empty(); }
+
+  // Queued jobs, jobs a runner took and did not finish, data kept aside and notes, oldest first.
+  [[nodiscard]] std::optional<std::wstring> OldestEntry() const {
     std::optional<std::wstring> oldest;
     FILETIME oldestTime{};
     WIN32_FIND_DATAW entry;
@@ -72,7 +92,10 @@ class Runner {
     do {
       const std::wstring name = entry.cFileName;
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      if (!HasExtension(name, kPdfExt) && !HasExtension(name, kNotPdfExt)) continue;
+      if (!HasExtension(name, kPdfExt) && !HasExtension(name, kNotPdfExt) && !HasExtension(name, kClaimedExt) &&
+          !HasExtension(name, kNoteExt)) {
+        continue;
+      }
       const LONG order = oldest ? CompareFileTime(&entry.ftLastWriteTime, &oldestTime) : -1;
       if (order < 0 || (order == 0 && name < FileName(*oldest))) {
         oldest = queue_ + L"\\" + name;
@@ -83,50 +106,77 @@ class Runner {
     return oldest;
   }
 
-  // Takes jobs until none is left; false when it had to stop while jobs are still queued.
-  bool RunQueue() {
-    while (const auto job = OldestQueued()) {
-      const bool done = HasExtension(*job, kNotPdfExt) ? KeepAside(*job) : AskForJob(*job);
-      if (!done) return false;
+  // Works through the queue until it is empty or something must be said.
+  Outcome Work() {
+    while (const auto entry = OldestEntry()) {
+      Outcome outcome = HasExtension(*entry, kNoteExt)     ? ShowNote(*entry)
+                        : HasExtension(*entry, kNotPdfExt) ? KeepAside(*entry)
+                                                           : AskForJob(*entry);
+      if (outcome.message || outcome.stop) return outcome;
     }
-    return true;
+    return {};
   }
 
  private:
-  // Data that is not a PDF (the printer set up on another driver) never reaches saveprompt.
-  bool KeepAside(const std::wstring& job) {
-    const std::wstring folder = KeptAsideFolder(queue_);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring kept = folder + L"\\" + FileName(job);
-    if (!MoveFileExW(job.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-      Tell(L"The print job \"" + WithoutExtension(FileName(job)) + L"\" did not arrive as PDF and could not be moved to " +
-           folder + L": " + ErrorText(GetLastError()) + L".\n\nIt stays in " + queue_ + L".");
-      return false;
+  // Told once: the note goes before it is shown.
+  static Outcome ShowNote(const std::wstring& note) {
+    std::ifstream in(note.c_str(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    if (!DeleteFileW(note.c_str())) {
+      return {L"A message about a print job could not be taken from " + note + L": " + ErrorText(GetLastError()), true};
     }
-    Tell(L"The print job \"" + WithoutExtension(FileName(job)) +
-         L"\" did not arrive as PDF, so no PDF file was made from it.\n\nThe printer \"Folvarek\" must use the "
-         L"\"Microsoft Print To PDF\" driver. The job's data is kept in:\n" + kept);
-    return true;
+    return {Wide(text), false};
   }
 
-  bool AskForJob(const std::wstring& job) {
-    const UniqueHandle lock(ScratchMutex());
-    if (!lock || WaitPumping(lock.get(), kScratchWaitMs) == WAIT_TIMEOUT) return false;
-    const std::unique_ptr<void, decltype(&ReleaseMutex)> held(lock.get(), &ReleaseMutex);
+  // Data that is not a PDF (the printer set up on another driver) never reaches saveprompt.
+  Outcome KeepAside(const std::wstring& job) const {
+    CreateDirectoryW(keptAside_.c_str(), nullptr);
+    const std::wstring kept = keptAside_ + L"\\" + FileName(job);
+    if (!MoveFileExW(job.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+      return {L"The print job \"" + JobName(job) + L"\" did not arrive as PDF and could not be moved to " + keptAside_ +
+                  L": " + ErrorText(GetLastError()) + L".\n\nIt stays in " + queue_ + L".",
+              true};
+    }
+    return {L"The print job \"" + JobName(job) +
+                L"\" did not arrive as PDF, so no PDF file was made from it.\n\nThe printer \"Folvarek\" must use the "
+                L"\"Microsoft Print To PDF\" driver. The job's data is kept in:\n" + kept,
+            false};
+  }
 
+  // Back in the queue under its own name, for the next runner.
+  static void Requeue(const std::wstring& claimed) {
+    MoveFileExW(claimed.c_str(), (WithoutExtension(claimed) + kPdfExt).c_str(), 0);
+  }
+
+  Outcome AskForJob(const std::wstring& job) {
+    std::wstring claimed = job;
+    if (!HasExtension(job, kClaimedExt)) {
+      claimed = WithoutExtension(job) + kClaimedExt;
+      if (!MoveFileExW(job.c_str(), claimed.c_str(), 0)) {
+        return {L"The print job \"" + JobName(job) + L"\" could not be taken from the queue: " + ErrorText(GetLastError()) +
+                    L".\n\nIt stays queued in " + queue_ + L".",
+                true};
+      }
+    }
+    const std::wstring name = JobName(claimed);
+    CreateDirectoryW(scratch_.substr(0, scratch_.find_last_of(L'\\')).c_str(), nullptr);
     CreateDirectoryW(scratch_.c_str(), nullptr);
     if (const auto leftover = ScratchPdf()) {
       // saveprompt would take that file first and then clear the folder, this job with it.
-      Tell(L"The scratch folder still holds \"" + *leftover + L"\" from an earlier job, so the print job \"" +
-           WithoutExtension(FileName(job)) + L"\" waits in " + queue_ + L".\n\nMove that file out of " + scratch_ +
-           L", then print again or log on again.");
-      return false;
+      Requeue(claimed);
+      return {L"The scratch folder still holds \"" + *leftover + L"\" from an earlier job, so the print job \"" + name +
+                  L"\" waits in " + queue_ + L".\n\nMove that file out of " + scratch_ + L", then print again or log on again.",
+              true};
     }
-    const std::wstring inScratch = scratch_ + L"\\" + FileName(job);
-    if (!CopyFileW(job.c_str(), inScratch.c_str(), TRUE)) {
-      Tell(L"The print job \"" + WithoutExtension(FileName(job)) + L"\" could not be put into " + scratch_ + L": " +
-           ErrorText(GetLastError()) + L".\n\nIt stays queued in " + queue_ + L".");
-      return false;
+    const std::wstring inScratch = scratch_ + L"\\" + name + kPdfExt;
+    if (!CopyWhole(claimed, inScratch)) {
+      const DWORD error = GetLastError();
+      DeleteFileW(inScratch.c_str());
+      Requeue(claimed);
+      return {L"The print job \"" + name + L"\" could not be put into " + scratch_ + L": " + ErrorText(error) +
+                  L".\n\nIt stays queued in " + queue_ + L".",
+              true};
     }
     const std::wstring program = app_ + L"\\saveprompt.exe";
     std::wstring commandLine = L"\"" + program + L"\"";
@@ -137,17 +187,37 @@ class Runner {
                         &process)) {
       const DWORD error = GetLastError();
       DeleteFileW(inScratch.c_str());
-      Tell(L"Folvarek could not start " + program + L": " + ErrorText(error) + L".\n\nThe print job \"" +
-           WithoutExtension(FileName(job)) + L"\" stays queued in " + queue_ + L" and is asked for at the next print job or logon.");
-      return false;
+      Requeue(claimed);
+      return {L"Folvarek could not start " + program + L": " + ErrorText(error) + L".\n\nThe print job \"" + name +
+                  L"\" stays queued in " + queue_ + L" and is asked for at the next print job or logon.",
+              true};
     }
     CloseHandle(process.hThread);
     const UniqueHandle saveprompt(process.hProcess);
-    // The job is in the scratch folder and saveprompt runs on it: now it leaves the queue.
-    DeleteFileW(job.c_str());
     // saveprompt ends when its user has answered; its own waits on the outside tools are bounded.
-    WaitPumping(saveprompt.get(), INFINITE);
-    return true;
+    if (WaitPumping(saveprompt.get()) != WAIT_OBJECT_0) {
+      // Whether saveprompt is done is unknown: the job stays taken, for the next runner.
+      return {L"Folvarek lost track of the dialog for the print job \"" + name + L"\": " + ErrorText(GetLastError()) +
+                  L".\n\nThe job stays in " + queue_ + L" and is asked for at the next print job or logon.",
+              true};
+    }
+    if (Exists(inScratch)) {
+      // saveprompt clears the scratch folder when it has run the job: it ended without doing so.
+      DeleteFileW(inScratch.c_str());
+      Requeue(claimed);
+      return {L"The job dialog ended without taking the print job \"" + name + L"\".\n\nIt stays queued in " + queue_ +
+                  L" and is asked for at the next print job or logon.",
+              true};
+    }
+    DeleteFileW(claimed.c_str());
+    return {};
+  }
+
+  // The copy is on disk before the queued file can go.
+  static bool CopyWhole(const std::wstring& from, const std::wstring& to) {
+    if (!CopyFileW(from.c_str(), to.c_str(), TRUE)) return false;
+    const UniqueHandle copy(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return copy.get() != INVALID_HANDLE_VALUE && FlushFileBuffers(copy.get());
   }
 
   [[nodiscard]] std::optional<std::wstring> ScratchPdf() const {
@@ -158,19 +228,10 @@ class Runner {
     return std::wstring(entry.cFileName);
   }
 
-  // Every session's runner must be able to open it, whoever created it first.
-  static HANDLE ScratchMutex() {
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;0x1F0001;;;AU)(A;;0x1F0001;;;SY)", SDDL_REVISION_1,
-                                                         &attributes.lpSecurityDescriptor, nullptr);
-    const HANDLE mutex = CreateMutexW(&attributes, FALSE, kScratchMutex);
-    LocalFree(attributes.lpSecurityDescriptor);
-    return mutex;
-  }
-
-  std::wstring queue_;
   std::wstring app_;
+  std::wstring queue_;
   std::wstring scratch_;
+  std::wstring keptAside_;
 };
 
 std::wstring AppFolder() {
@@ -180,18 +241,38 @@ std::wstring AppFolder() {
   return program.substr(0, program.find_last_of(L'\\'));
 }
 
+// Held open unshared while this runner works: the user's other runners (another session, or one
+// started for the next job) find it taken and leave the jobs to it. It lies in the user's own
+// folder, so no other account can take it first.
+UniqueHandle TakeLock() {
+  const std::wstring path = UserFolder(folvarek::kRunnerLock);
+  const HANDLE lock = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (lock == INVALID_HANDLE_VALUE) {
+    if (GetLastError() != ERROR_SHARING_VIOLATION) {
+      AppendLogLine(UserFolder(folvarek::kRunnerLog), L"the queue runner's lock " + path + L" cannot be opened: " + ErrorText(GetLastError()));
+    }
+    return nullptr;
+  }
+  return UniqueHandle(lock);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  const std::wstring queue = QueueFolderOf(nullptr);
-  if (queue.empty()) return 1;
-  Runner runner(queue, AppFolder());
+  Runner runner(AppFolder());
+  if (!runner.Usable()) return 1;
+  CreateDirectoryW(UserFolder("Folvarek").c_str(), nullptr);
   for (;;) {
-    UniqueHandle alive(CreateMutexW(nullptr, FALSE, kRunnerMutex));
-    if (!alive || GetLastError() == ERROR_ALREADY_EXISTS) return 0;  // this session's runner takes the jobs
-    if (!runner.RunQueue()) return 1;
-    alive.reset();
-    // A job queued after the last look found this runner still alive and started none: look again.
-    if (!runner.OldestQueued()) return 0;
+    Outcome outcome;
+    {
+      const UniqueHandle lock = TakeLock();
+      if (!lock) return 0;
+      outcome = runner.Work();
+    }
+    // Said with the lock let go, so a box nobody answers holds up nothing.
+    if (outcome.message) Tell(*outcome.message);
+    if (outcome.stop) return 1;
+    // A job queued while this runner held the lock found it taken and started no other: look again.
+    if (!runner.OldestEntry()) return 0;
   }
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
+
 #include <string>
 #include <vector>
 
@@ -10,7 +13,7 @@ using namespace folvarek;
 TEST(JobStem, TitlesBecomeFileNames) {
   struct Row {
     const char* title;
-    std::size_t maxUnits;
+    std::size_t maxBytes;
     const char* stem;
   } rows[] = {
       {"Quarterly report", 100, "Quarterly report"},
@@ -26,12 +29,19 @@ TEST(JobStem, TitlesBecomeFileNames) {
       {"console", 100, "console"},
       {"abcdef", 4, "abcd"},
       {"ab. cdef", 4, "ab"},
-      {"Отчёт", 3, "Отч"},                   // two bytes per letter, one unit each
-      {"a\xF0\x9F\x93\x84z", 2, "a"},         // a character outside the BMP takes two units
-      {"a\xF0\x9F\x93\x84z", 3, "a\xF0\x9F\x93\x84"},
+      {"Отчёт", 7, "Отч"},                   // two bytes a letter, never half of one
+      {"報告書", 8, "報告"},                  // three bytes a letter
+      {"a\xF0\x9F\x93\x84z", 4, "a"},
+      {"a\xF0\x9F\x93\x84z", 5, "a\xF0\x9F\x93\x84"},
       {"CON", 3, "_CO"},
+      {"COM\xC2\xB9", 100, "_COM\xC2\xB9"},     // superscript digits name devices too
+      {"lpt\xC2\xB3.log", 100, "_lpt\xC2\xB3.log"},
+      {"COM\xC2\xB2x", 100, "COM\xC2\xB2x"},
+      {"nul .x", 100, "_nul .x"},           // Windows trims the blank before matching
+      {"Aux  ", 100, "_Aux"},
+      {"Отчёт", 100, "Отчёт"},
   };
-  for (const Row& row : rows) EXPECT_EQ(JobStem(row.title, row.maxUnits), row.stem) << row.title;
+  for (const Row& row : rows) EXPECT_EQ(JobStem(row.title, row.maxBytes), row.stem) << row.title;
 }
 
 TEST(JobStem, ALongTitleIsCutToTheBudget) {
@@ -47,13 +57,35 @@ TEST(StartsAsPdf, OnlyThePdfHeader) {
   EXPECT_FALSE(StartsAsPdf(""));
 }
 
+TEST(QueueFinishedJob, OnlyWholeJobsAreHandedOn) {
+  struct Row {
+    const char* what;
+    std::optional<std::uint32_t> status;
+    std::uint64_t bytes;
+    bool queued;
+  } rows[] = {
+      {"printed whole", 0x10 /* printing */, 1000, true},
+      {"no status known (Wine)", std::nullopt, 1000, true},
+      {"deleted", kJobStatusDeleted, 1000, false},
+      {"being deleted", 0x10 | kJobStatusDeleting, 1000, false},
+      {"restarted", kJobStatusRestart, 1000, false},
+      {"in error", kJobStatusError, 1000, false},
+      {"cancelled before any data", 0, 0, false},
+      {"no data, no status", std::nullopt, 0, false},
+  };
+  for (const Row& row : rows) EXPECT_EQ(QueueFinishedJob(row.status, row.bytes), row.queued) << row.what;
+}
+
 TEST(WhereToRunRunner, SessionForEachSituation) {
   using S = UserSession::State;
   using K = RunnerPlace::Kind;
+  // Two accounts named alice: the local one and the domain one, told apart by SID only.
+  const char* localAlice = "S-1-5-21-1-1001";
+  const char* corpAlice = "S-1-5-21-2-1104";
   const std::vector<UserSession> sessions = {
-      {0, "SYSTEM", S::Active}, {1, "anna", S::Disconnected}, {2, "Bert", S::Active},
-      {3, "anna", S::Connected}, {4, "anna", S::Active},     {5, "carl", S::Other},
-      {6, "dora", S::Disconnected}, {7, "dora", S::Disconnected},
+      {0, "S-1-5-18", S::Active},   {1, localAlice, S::Disconnected}, {2, "S-1-5-21-1-1002", S::Active},
+      {3, localAlice, S::Connected}, {4, localAlice, S::Active},     {5, "S-1-5-21-1-1003", S::Other},
+      {6, "S-1-5-21-1-1004", S::Disconnected}, {7, "S-1-5-21-1-1004", S::Disconnected}, {8, corpAlice, S::Active},
   };
   struct Row {
     const char* what;
@@ -62,16 +94,17 @@ TEST(WhereToRunRunner, SessionForEachSituation) {
     const char* owner;
     RunnerPlace place;
   } rows[] = {
-      {"no service (Wine)", false, std::nullopt, "anna", {K::OwnContext, 0}},
-      {"the client's own session", true, 3u, "anna", {K::InSession, 3}},
-      {"client session of someone else", true, 2u, "anna", {K::InSession, 4}},
-      {"client session not listed", true, 9u, "anna", {K::InSession, 4}},
-      {"active before connected and disconnected", true, std::nullopt, "anna", {K::InSession, 4}},
-      {"user names ignore case", true, std::nullopt, "bert", {K::InSession, 2}},
-      {"lowest id among equals", true, std::nullopt, "dora", {K::InSession, 6}},
-      {"a session in another state does not count", true, 5u, "carl", {K::LeaveQueued, 0}},
-      {"session 0 is never a user's", true, 0u, "SYSTEM", {K::LeaveQueued, 0}},
-      {"not logged on", true, std::nullopt, "erik", {K::LeaveQueued, 0}},
+      {"no service (Wine)", false, std::nullopt, localAlice, {K::OwnContext, 0}},
+      {"the client's own session", true, 3u, localAlice, {K::InSession, 3}},
+      {"the domain account's own session", true, 8u, corpAlice, {K::InSession, 8}},
+      {"a session of the same name's other account", true, 8u, localAlice, {K::InSession, 4}},
+      {"client session not listed", true, 9u, localAlice, {K::InSession, 4}},
+      {"active before connected and disconnected", true, std::nullopt, localAlice, {K::InSession, 4}},
+      {"lowest id among equals", true, std::nullopt, "S-1-5-21-1-1004", {K::InSession, 6}},
+      {"a session in another state does not count", true, 5u, "S-1-5-21-1-1003", {K::LeaveQueued, 0}},
+      {"a remote client waits for a logon here", true, 0u, localAlice, {K::LeaveQueued, 0}},
+      {"not logged on", true, std::nullopt, "S-1-5-21-1-1005", {K::LeaveQueued, 0}},
+      {"no owner known", true, 3u, "", {K::LeaveQueued, 0}},
   };
   for (const Row& row : rows) EXPECT_EQ(WhereToRunRunner(row.inService, row.client, row.owner, sessions), row.place) << row.what;
 }

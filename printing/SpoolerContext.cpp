@@ -1,0 +1,225 @@
+#include "SpoolerContext.h"
+
+#include <sddl.h>
+#include <shlobj.h>
+#include <userenv.h>
+#include <winspool.h>
+#include <winsplp.h>
+#include <wtsapi32.h>
+
+#include <memory>
+#include <vector>
+
+#include "PrintPath.h"
+
+namespace printpath {
+
+namespace {
+
+struct HandleCloser {
+  void operator()(HANDLE h) const noexcept { CloseHandle(h); }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+std::string SidOf(HANDLE token) {
+  BYTE buffer[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
+  DWORD size = 0;
+  wchar_t* text = nullptr;
+  if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) ||
+      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
+    return {};
+  }
+  std::string sid = Utf8(text);
+  LocalFree(text);
+  return sid;
+}
+
+bool RunsAsLocalSystem() {
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+  const UniqueHandle token(raw);
+  return SidOf(token.get()) == "S-1-5-18";
+}
+
+// Opened as whoever the thread is: a user may read and control their own jobs.
+struct PrinterCloser {
+  void operator()(HANDLE h) const noexcept { ClosePrinter(h); }
+};
+using UniquePrinter = std::unique_ptr<void, PrinterCloser>;
+UniquePrinter OpenPrinterNamed(const std::wstring& name) {
+  HANDLE printer = nullptr;
+  if (name.empty() || !OpenPrinterW(const_cast<wchar_t*>(name.c_str()), &printer, nullptr)) return nullptr;
+  return UniquePrinter(printer);
+}
+
+class Windows final : public SpoolerContext {
+ public:
+  bool InService() override {
+    static const bool inService = RunsAsLocalSystem();
+    return inService;
+  }
+
+  std::optional<Client> ImpersonatedClient() override {
+    HANDLE raw = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &raw)) return std::nullopt;
+    const UniqueHandle token(raw);
+    DWORD session = 0, size = 0;
+    if (!GetTokenInformation(token.get(), TokenSessionId, &session, sizeof session, &size)) return std::nullopt;
+    Client client{SidOf(token.get()), session};
+    if (client.sid.empty()) return std::nullopt;
+    return client;
+  }
+
+  HANDLE RevertToSelf() override { return RevertToPrinterSelf(); }
+  bool Impersonate(HANDLE token) override { return ImpersonatePrinterClient(token) != FALSE; }
+
+  std::vector<folvarek::UserSession> Sessions() override {
+    std::vector<folvarek::UserSession> sessions;
+    WTS_SESSION_INFOW* list = nullptr;
+    DWORD count = 0;
+    if (!WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &list, &count)) return sessions;
+    for (DWORD i = 0; i < count; ++i) {
+      HANDLE raw = nullptr;
+      if (!WTSQueryUserToken(list[i].SessionId, &raw)) continue;  // nobody logged on there
+      const UniqueHandle token(raw);
+      using State = folvarek::UserSession::State;
+      const State state = list[i].State == WTSActive         ? State::Active
+                          : list[i].State == WTSConnected    ? State::Connected
+                          : list[i].State == WTSDisconnected ? State::Disconnected
+                                                             : State::Other;
+      sessions.push_back({list[i].SessionId, SidOf(token.get()), state});
+    }
+    WTSFreeMemory(list);
+    return sessions;
+  }
+
+  bool StartInSession(unsigned session, const std::wstring& program) override {
+    HANDLE raw = nullptr;
+    if (!WTSQueryUserToken(session, &raw)) return false;
+    const UniqueHandle token(raw);
+    void* environment = nullptr;
+    if (!CreateEnvironmentBlock(&environment, token.get(), FALSE)) return false;
+    // The user's own desktop and environment, as if they had started it themselves.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.lpDesktop = const_cast<wchar_t*>(L"winsta0\\default");
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + program + L"\"";
+    const BOOL started = CreateProcessAsUserW(token.get(), program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                              CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, environment, nullptr,
+                                              &startup, &process);
+    const DWORD error = GetLastError();
+    DestroyEnvironmentBlock(environment);
+    if (!started) {
+      SetLastError(error);
+      return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+  }
+
+  bool SendToSession(unsigned session, const std::wstring& title, const std::wstring& text) override {
+    DWORD response = 0;
+    return WTSSendMessageW(WTS_CURRENT_SERVER_HANDLE, session, const_cast<wchar_t*>(title.c_str()),
+                           static_cast<DWORD>(title.size() * sizeof(wchar_t)), const_cast<wchar_t*>(text.c_str()),
+                           static_cast<DWORD>(text.size() * sizeof(wchar_t)), MB_OK | MB_ICONEXCLAMATION, 0, &response,
+                           FALSE) != FALSE;
+  }
+
+  void Log(const std::wstring& line) override { AppendLogLine(MachineLog(), line); }
+
+  bool StartHere(const std::wstring& program) override {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
+                        &startup, &process)) {
+      return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+  }
+
+  std::wstring LocalAppData() override {
+    // The impersonated user's folder, not the service's.
+    HANDLE raw = nullptr;
+    UniqueHandle token;
+    if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY | TOKEN_IMPERSONATE, TRUE, &raw)) token.reset(raw);
+    wchar_t folder[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, token.get(), SHGFP_TYPE_CURRENT, folder))) return {};
+    return folder;
+  }
+
+  bool CreateFolder(const std::wstring& path) override {
+    if (CreateDirectoryW(path.c_str(), nullptr)) return true;
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return true;
+    }
+    SetLastError(error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error);
+    return false;
+  }
+
+  HANDLE CreateNewFile(const std::wstring& path) override {
+    return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+
+  bool Write(HANDLE file, const void* data, DWORD size) override {
+    DWORD written = 0;
+    if (!WriteFile(file, data, size, &written, nullptr)) return false;
+    if (written == size) return true;
+    SetLastError(ERROR_DISK_FULL);
+    return false;
+  }
+
+  bool Finish(HANDLE file) override {
+    const bool flushed = FlushFileBuffers(file) != FALSE;
+    const DWORD error = GetLastError();
+    const bool closed = CloseHandle(file) != FALSE;
+    if (!flushed) SetLastError(error);
+    return flushed && closed;
+  }
+
+  void Abandon(HANDLE file) override { CloseHandle(file); }
+  bool Exists(const std::wstring& path) override { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+  bool Rename(const std::wstring& from, const std::wstring& to) override { return MoveFileExW(from.c_str(), to.c_str(), 0) != FALSE; }
+  bool Delete(const std::wstring& path) override { return DeleteFileW(path.c_str()) != FALSE; }
+
+  std::optional<std::uint32_t> JobStatus(const std::wstring& printer, DWORD jobId) override {
+    const UniquePrinter handle = jobId != 0 ? OpenPrinterNamed(printer) : nullptr;
+    if (!handle) return std::nullopt;
+    DWORD needed = 0;
+    GetJobW(handle.get(), jobId, 1, nullptr, 0, &needed);
+    if (needed < sizeof(JOB_INFO_1W)) return std::nullopt;
+    std::vector<BYTE> buffer(needed);
+    if (!GetJobW(handle.get(), jobId, 1, buffer.data(), needed, &needed)) return std::nullopt;
+    return reinterpret_cast<const JOB_INFO_1W*>(buffer.data())->Status;
+  }
+
+  void SentToPrinter(const std::wstring& printer, DWORD jobId) override {
+    const UniquePrinter handle = jobId != 0 ? OpenPrinterNamed(printer) : nullptr;
+    if (handle) SetJobW(handle.get(), jobId, 0, nullptr, JOB_CONTROL_SENT_TO_PRINTER);
+  }
+
+  std::optional<std::wstring> RunnerPath() override {
+    wchar_t path[MAX_PATH];
+    DWORD size = sizeof path;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kMonitorKey, kRunnerValue, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    return std::wstring(path);
+  }
+};
+
+}  // namespace
+
+SpoolerContext& WindowsSpooler() {
+  static Windows windows;
+  return windows;
+}
+
+}  // namespace printpath
