@@ -1,6 +1,7 @@
 // printpdf.exe: prints a file, byte for byte, as a RAW job to the printer "Folvarek" (or --printer
 // NAME), titled after the file or --title TITLE. With --wait it returns only once no queue runner
-// runs any more, so scripts can look at the result. --ports 1|2 lists the ports as a port page does.
+// runs any more, so scripts can look at the result; without a file it only waits so. --ports 1|2
+// lists the ports as a port page does.
 #include <windows.h>
 #include <winspool.h>
 #include <tlhelp32.h>
@@ -78,8 +79,9 @@ int wmain(int argc, wchar_t** argv) {
     else if (arg == L"--ports" && i + 1 < argc) return ListPorts(static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10)));
     else file = arg;
   }
+  if (file.empty() && wait) return WaitForRunnersDone(10 * 60 * 1000) ? 0 : Fail(L"a queue runner still runs after 10 minutes", ERROR_TIMEOUT);
   if (file.empty()) {
-    std::fputs("usage: printpdf [--printer NAME] [--title TITLE] [--wait] FILE | printpdf --ports 1|2\n", stderr);
+    std::fputs("usage: printpdf [--printer NAME] [--title TITLE] [--wait] FILE | printpdf --wait | printpdf --ports 1|2\n", stderr);
     return 2;
   }
   if (!titled) {

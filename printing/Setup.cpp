@@ -3,6 +3,8 @@
 // "Folvarek" on the "Microsoft Print To PDF" driver; "printsetup uninstall" removes them again.
 // Exit codes: 0 done, 1 failed, 2 installed without the printer because the driver is missing.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <winspool.h>
 
 #include <cstdio>
@@ -54,7 +56,36 @@ std::wstring OwnFolder() {
   return program.substr(0, program.find_last_of(L'\\'));
 }
 
+// The spooler writes the print log as LocalSystem, so its folder must be one only administrators
+// and LocalSystem may change: a folder a user made first (or a link they left in its place) would
+// let them redirect those writes. Whatever stands there is made so, or replaced.
+bool SecureLogFolder() {
+  const std::wstring log = MachineLog();
+  const std::wstring folder = log.substr(0, log.find_last_of(L'\\'));
+  if (folder.empty()) return Failed(L"Could not find the folder for the print log", ERROR_PATH_NOT_FOUND);
+  const DWORD attributes = GetFileAttributesW(folder.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveDirectoryW(folder.c_str());
+  CreateDirectoryW(folder.c_str(), nullptr);
+  // Administrators own it; administrators and LocalSystem have full control, users may read.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FR;;;BU)",
+                                                            SDDL_REVISION_1, &descriptor, nullptr)) {
+    return Failed(L"Could not protect " + folder, GetLastError());
+  }
+  PSID owner = nullptr;
+  PACL acl = nullptr;
+  BOOL present = FALSE, defaulted = FALSE;
+  GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
+  GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted);
+  const DWORD set = SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT,
+                                          OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                          owner, nullptr, acl, nullptr);
+  LocalFree(descriptor);
+  return set == ERROR_SUCCESS || Failed(L"Could not protect " + folder, set);
+}
+
 int Install() {
+  if (!SecureLogFolder()) return 1;
   MONITOR_INFO_2W monitor{const_cast<wchar_t*>(kMonitorName), nullptr, const_cast<wchar_t*>(kMonitorDll)};
   if (!AddMonitorW(nullptr, 2, reinterpret_cast<BYTE*>(&monitor)) && GetLastError() != ERROR_PRINT_MONITOR_ALREADY_INSTALLED) {
     return Failed(L"Could not add the port monitor " + std::wstring(kMonitorDll), GetLastError()), 1;

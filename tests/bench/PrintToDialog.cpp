@@ -1,8 +1,10 @@
 // Benchmark, run by scripts/bench-print in a prefix with Folvarek installed: the time from
 // EndDocPrinter returning (a RAW PDF job to the printer "Folvarek") to the Save dialog being shown,
-// against the time Wine takes to start an empty windowed program and show its window. Each job is
-// then cancelled and its "No PDF File" message answered.
+// against two anchors: the time Wine takes to start an empty windowed program and show its window,
+// and to start a bare program that shows the same Save dialog, so what the print path adds can be
+// read beside them. Each job is then cancelled and its "No PDF File" message answered.
 #include <windows.h>
+#include <commdlg.h>
 #include <winspool.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr char kEmptyTitle[] = "Folvarek empty window";
+constexpr char kBareSaveTitle[] = "Folvarek bare Save";
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -56,6 +59,19 @@ int main(int argc, char** argv) {
     std::fputs("usage: print_dialog_bench FILE.pdf [RUNS]  |  print_dialog_bench --empty-window\n", stderr);
     return 2;
   }
+  if (std::string(argv[1]) == "--bare-save") {
+    // The fairer baseline: a program that starts and shows the Save dialog saveprompt shows.
+    char file[MAX_PATH] = "Benchmark";
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.lpstrFilter = "PDF Files (*.pdf)\0*.pdf\0";
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrTitle = kBareSaveTitle;
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    GetSaveFileNameA(&dialog);
+    return 0;
+  }
   if (std::string(argv[1]) == "--empty-window") {
     // The baseline: a plain top-level window and its message loop, nothing else.
     const HWND window = CreateWindowA("STATIC", kEmptyTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
@@ -68,7 +84,7 @@ int main(int argc, char** argv) {
   const std::vector<char> pdf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
 
-  std::vector<double> toDialog, emptyStart;
+  std::vector<double> toDialog, emptyStart, bareSave;
   char self[MAX_PATH];
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   for (int run = 0; run < runs; ++run) {
@@ -88,11 +104,21 @@ int main(int argc, char** argv) {
     emptyStart.push_back(Ms(Clock::now() - started));
     PostMessageA(window, WM_CLOSE, 0, 0);
     if (!empty->WaitExit()) return 1;
+
+    const auto bareStarted = Clock::now();
+    auto bare = uidriver::Process::Start(self, "--bare-save");
+    const HWND save = bare ? WaitShown(kBareSaveTitle) : nullptr;
+    if (save == nullptr) return std::fputs("the bare program showed no Save dialog\n", stderr), 1;
+    bareSave.push_back(Ms(Clock::now() - bareStarted));
+    uidriver::SaveDialogCancel(save);
+    if (!bare->WaitExit()) return 1;
   }
   std::printf("runs: %d\n", runs);
   std::printf("EndDocPrinter returned -> Save dialog shown: median %.0f ms (lowest %.0f ms)\n", Median(toDialog),
               *std::ranges::min_element(toDialog));
   std::printf("empty windowed program started -> window shown: median %.0f ms (lowest %.0f ms)\n", Median(emptyStart),
               *std::ranges::min_element(emptyStart));
+  std::printf("bare program started -> the same Save dialog shown: median %.0f ms (lowest %.0f ms)\n", Median(bareSave),
+              *std::ranges::min_element(bareSave));
   return 0;
 }

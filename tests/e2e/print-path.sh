@@ -13,8 +13,12 @@ source "$root/scripts/wine-env"
 passed=0 failed=0 current=""
 app="$WINEPREFIX/drive_c/Program Files/Folvarek"
 out="$WINEPREFIX/drive_c/Out"
-local_data="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Folvarek"
+user_home="$WINEPREFIX/drive_c/users/$(id -un)"
+local_data="$user_home/AppData/Local/Folvarek"
 queue="$local_data/jobs"
+scratch="$local_data/temp"
+staging="$user_home/Temp/Folvarek"
+sys32="$WINEPREFIX/drive_c/windows/system32"
 sample="$work/sample.pdf"
 
 driver() { folvarek_drive "$uidriver" "$@"; }
@@ -39,9 +43,11 @@ answer_save() {
   driver gone "Save File As" || fail "the Save dialog stayed open"
 }
 
+# After the jobs: nothing queued, and the user's scratch folder and staged files cleared.
 check_empty() {
   [ -z "$(ls -A "$queue" 2>/dev/null)" ] || fail "the queue still holds: $(ls "$queue")"
-  [ -z "$(ls -A "$app/temp" 2>/dev/null)" ] || fail "the scratch folder still holds: $(ls "$app/temp")"
+  [ -z "$(ls -A "$scratch" 2>/dev/null)" ] || fail "the scratch folder still holds: $(ls "$scratch")"
+  [ -z "$(ls -A "$staging" 2>/dev/null)" ] || fail "the staging folder still holds: $(ls "$staging")"
 }
 
 # Settings as a user's settingsdesk leaves them: stop copying, no password, no viewer.
@@ -50,12 +56,77 @@ check_result() {
     --extract withheld --print allowed --metadata Folvarek || fail "result checks for $1"
 }
 
+# A job writes only in its user's own folders: nothing under Program Files or the system folder.
 one_job() {
+  touch "$work/before-job"
   print_bg "Quarterly report" "$sample"
   answer_save "Quarterly report" "Quarterly report"
   wait_printed
   check_result "$out/Quarterly report.pdf"
   check_empty
+  local written; written=$(find "$app" "$sys32" -newer "$work/before-job" 2>/dev/null)
+  [ -z "$written" ] || fail "the job wrote: $written"
+}
+
+# Two jobs of one title, the first still queued (behind an open dialog) when the second arrives.
+same_title_twice() {
+  print_bg "Holder" "$sample"
+  driver wait "Save File As" || fail "no dialog for the first job"
+  wine "$(folvarek_windows_path "$printpdf")" --title "Same title" "$(folvarek_windows_path "$sample")" || fail "first not printed"
+  wine "$(folvarek_windows_path "$printpdf")" --title "Same title" "$(folvarek_windows_path "$sample")" || fail "second not printed"
+  answer_save "Holder" "Holder"
+  answer_save "Same title" "Same title"
+  answer_save "Same title (2)" "Same title (2)"
+  wait_printed
+  for name in "Same title" "Same title (2)"; do check_result "$out/$name.pdf"; done
+  check_empty
+}
+
+# Four programs printing five jobs each at once: every job a program was told had printed is asked
+# for and saved, and nothing stays queued.
+four_programs_at_once() {
+  local p j i pids=() expected=() seen=() name
+  rm -f "$work"/printed.*
+  for p in 1 2 3 4; do
+    ( for j in 1 2 3 4 5; do
+        wine "$(folvarek_windows_path "$printpdf")" --title "Program $p job $j" "$(folvarek_windows_path "$sample")" >/dev/null 2>&1 \
+          && echo "Program $p job $j" >> "$work/printed.$p"
+      done ) & pids+=($!)
+  done
+  for i in $(seq 1 20); do
+    driver wait "Save File As" || break
+    name=$(driver name "Save File As" | tr -d '\r')
+    driver save "Save File As" "$name"; driver gone "Save File As" || fail "the Save dialog stayed open"
+    seen+=("$name")
+  done
+  wait "${pids[@]}"
+  wine "$(folvarek_windows_path "$printpdf")" --wait || fail "a queue runner still runs"
+  mapfile -t expected < <(cat "$work"/printed.* 2>/dev/null | sort)
+  expect_eq "${#expected[@]}" 20
+  expect_eq "$(printf '%s\n' "${seen[@]}" | sort)" "$(printf '%s\n' "${expected[@]}")"
+  for name in "${expected[@]}"; do [ -e "$out/$name.pdf" ] || fail "no $name.pdf"; done
+  check_empty
+}
+
+# The job file cannot grow (a file size limit on the printing program): no file stays in the
+# queue, the program is told, and the user hears why from the queue runner.
+write_fails() {
+  { printf '%%PDF-1.4\n'; head -c 200000 /dev/zero | tr '\0' 'x'; } > "$work/big.pdf"
+  ( trap '' XFSZ; ulimit -f 64; exec wine "$(folvarek_windows_path "$printpdf")" --title "Too big" "$(folvarek_windows_path "$work/big.pdf")" ) \
+    >/dev/null 2>&1 && fail "the print program was told the job succeeded"
+  local said; said=$(driver box "Folvarek" OK | tr -d '\r')
+  case "$said" in
+    "Folvarek | The print job \"Too big\" could not be made into a PDF file: cannot write the job's data: "*"Please print it again. | OK | exclamation") ;;
+    *) fail "told: $said" ;;
+  esac
+  wine "$(folvarek_windows_path "$printpdf")" --wait || fail "a queue runner still runs"
+  check_empty
+}
+
+# Every string of both levels of a port record is there, as the Ports page and Add Printer list them.
+ports_listed() {
+  expect_eq "$(wine "$(folvarek_windows_path "$printpdf")" --ports 1 | tr -d '\r' | grep FOLVAREK)" "FOLVAREK:"
+  expect_eq "$(wine "$(folvarek_windows_path "$printpdf")" --ports 2 | tr -d '\r' | grep FOLVAREK)" "FOLVAREK:|Folvarek Port|Folvarek PDF port"
 }
 
 burst_while_dialog_open() {
@@ -140,14 +211,14 @@ saveprompt_cannot_start() {
 
 # A file left in the scratch folder would be taken first and then cleared away with this job.
 scratch_not_empty() {
-  mkdir -p "$app/temp" && cp "$sample" "$app/temp/Left over.pdf"
+  mkdir -p "$scratch" && cp "$sample" "$scratch/Left over.pdf"
   print_bg "Careful" "$sample"
   expect_eq "$(driver box "Folvarek" OK | tr -d '\r')" \
-    "Folvarek | The scratch folder still holds \"Left over.pdf\" from an earlier job, so the print job \"Careful\" waits in C:\\users\\$(id -un)\\AppData\\Local\\Folvarek\\jobs.\\n\\nMove that file out of C:\\Program Files\\Folvarek\\temp, then print again or log on again. | OK | exclamation"
+    "Folvarek | The scratch folder still holds \"Left over.pdf\" from an earlier job, so the print job \"Careful\" waits in C:\\users\\$(id -un)\\AppData\\Local\\Folvarek\\jobs.\\n\\nMove that file out of C:\\users\\$(id -un)\\AppData\\Local\\Folvarek\\temp, then print again or log on again. | OK | exclamation"
   wait_printed
-  cmp -s "$sample" "$app/temp/Left over.pdf" || fail "the file left in the scratch folder was touched"
+  cmp -s "$sample" "$scratch/Left over.pdf" || fail "the file left in the scratch folder was touched"
   [ -e "$queue/Careful.pdf" ] || fail "the job left the queue"
-  rm "$app/temp/Left over.pdf"
+  rm "$scratch/Left over.pdf"
   print_bg "Next" "$sample"
   answer_save "Careful" "Careful"
   answer_save "Next" "Next"
@@ -195,7 +266,11 @@ for flag in Password:0 AllowCopy:1 AllowPrint:0 ViewPDF:0; do
   wine reg add "HKLM\\SOFTWARE\\Folvarek\\${flag%%:*}\\Opt" /ve /d "${flag#*:}" /f >/dev/null
 done
 
-scenario "one job, its name proposed, secured and stamped" one_job
+scenario "the port listed whole at both levels" ports_listed
+scenario "one job, its name proposed, secured and stamped, written only in the user's folders" one_job
+scenario "a title already queued: both jobs asked for" same_title_twice
+scenario "four programs printing five jobs each at once" four_programs_at_once
+scenario "a job whose data cannot be written: no file left, the user told" write_fails
 scenario "three jobs in a burst, asked in print order" burst_while_dialog_open
 scenario "PostScript kept aside, the next job still works" postscript_kept_aside
 scenario "titles: empty, 300 characters, forbidden characters, non-ASCII" titles
