@@ -22,10 +22,10 @@ std::string QuoteArgument(std::string_view value) {
   return quoted;
 }
 
-std::string BuildPdfencArgs(std::string_view appFolder, std::string_view baseName, std::string_view extension,
+std::string BuildPdfencArgs(std::string_view scratchFolder, std::string_view baseName, std::string_view extension,
                             std::string_view targetPath, std::string_view password, std::string_view permissions) {
-  std::string input(appFolder);
-  input += "\\temp\\";
+  std::string input(scratchFolder);
+  input += '\\';
   input += baseName;
   input += '.';
   input += extension;
@@ -40,7 +40,7 @@ std::string BuildPdfencArgs(std::string_view appFolder, std::string_view baseNam
 }
 
 namespace {
-// The system folder has never been quoted; a user's own folder may hold a space.
+// The staged files have never been quoted, but a user's folder may hold a space.
 std::string StagedFileArgument(std::string_view folder, std::string_view name) {
   std::string path(folder);
   path += name;

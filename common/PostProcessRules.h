@@ -15,14 +15,15 @@ namespace folvarek {
 // quotes and without a trailing backslash comes out simply between quotes.
 [[nodiscard]] std::string QuoteArgument(std::string_view value);
 
-// The security tool's argument line (`strArgs`): input path, target path and the password twice,
-// each quoted; the permission code as it is (it may be empty); 128; the Creator and Producer names.
-[[nodiscard]] std::string BuildPdfencArgs(std::string_view appFolder, std::string_view baseName,
+// The security tool's argument line (`strArgs`): input path (the job's PDF in the scratch folder),
+// target path and the password twice, each quoted; the permission code as it is (it may be empty);
+// 128; the Creator and Producer names.
+[[nodiscard]] std::string BuildPdfencArgs(std::string_view scratchFolder, std::string_view baseName,
                                           std::string_view extension, std::string_view targetPath,
                                           std::string_view password, std::string_view permissions);
 
-// The stamp tool's line: the two staging files (in the system folder, or the user's own staging
-// folder) unquoted unless their path holds a blank or a quote, the target quoted.
+// The stamp tool's line: the two staging files (in the user's own staging folder) unquoted unless
+// their path holds a blank or a quote, the target quoted.
 [[nodiscard]] std::string BuildStampingLine(std::string_view stagingFolder, std::string_view targetPath);
 
 // Milliseconds to let a file settle when its writer cannot be watched: the size itself up to

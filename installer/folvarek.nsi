@@ -44,14 +44,9 @@ Section "Folvarek"
   File "/oname=saveprompt.exe" "${SAVEPROMPT}"
   File "/oname=settingsdesk.exe" "${SETTINGSDESK}"
   File "/oname=pdfenc.exe" "${PDFENC}"
-  ; The print pipeline leaves each job's PDF here; saveprompt removes it after the job.
-  CreateDirectory "$INSTDIR\temp"
-  ; saveprompt runs as the user who printed, usually a standard user: Users (S-1-5-32-545) may
-  ; write and empty the folder, but not remove the folder itself, which the next job needs.
-  nsExec::Exec 'icacls "$INSTDIR\temp" /grant *S-1-5-32-545:(OI)(CI)(IO)M *S-1-5-32-545:W'
-  Pop $0
 
-  ; The stamp tool and the default stamp live in the system folder, where each job stages them.
+  ; The stamp tool and the default stamp live in the system folder; each job copies them into
+  ; a folder of the user who printed.
   SetOutPath "$SYSDIR"
   File "/oname=Kestrix.tlb" "${STAMPTOOL}"
   File "/oname=Kestrix.dll" "${STAMPPDF}"
@@ -104,7 +99,8 @@ Section "Uninstall"
   Delete "$INSTDIR\settingsdesk.exe"
   Delete "$INSTDIR\pdfenc.exe"
   Delete "$INSTDIR\uninstall.exe"
-  ; Only an empty scratch folder goes: a job's PDF still waiting there is the user's.
+  ; Earlier versions kept the scratch folder here. Only an empty one goes: a job's PDF still
+  ; waiting there is the user's.
   RMDir "$INSTDIR\temp"
   RMDir "$INSTDIR"
   Delete "$SYSDIR\Kestrix.tlb"

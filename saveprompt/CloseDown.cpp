@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include <chrono>
-#include <cstring>
 
 #include "JobMessages.h"
 #include "ModOnTOp.h"
@@ -86,24 +85,22 @@ void RemoveStagedFiles(const std::string& folder, bool toolEnded) {
 
 }  // namespace
 
-void CloseDown(const std::string& appFolder, const std::string& stagingFolder, bool stampToolEnded) {
+void CloseDown(const std::string& scratchFolder, const std::string& stagingFolder, bool stampToolEnded) {
   // Runs while the job window is destroyed: nothing may escape, and a failed step is skipped.
   try {
     Pump::PendingMessages();
-    const std::string scratch = appFolder + "\\temp";
-    (void)Pump::WaitFor(
-        [&] {
-          if (!IsFolder(scratch)) return true;
-          DeleteTree(scratch);
-          Pump::PendingMessages();
-          // A standard user may empty the scratch folder but not remove it from the program's folder.
-          return !IsFolder(scratch) || IsEmptyFolder(scratch);
-        },
-        kScratchRetry, nullptr, kScratchRetryPause);
-
-    const std::string system = GetSystemDir();
-    if (!system.empty()) RemoveStagedFiles(system, stampToolEnded);
-    if (!stagingFolder.empty() && _stricmp(stagingFolder.c_str(), system.c_str()) != 0) {
+    if (!scratchFolder.empty()) {
+      (void)Pump::WaitFor(
+          [&] {
+            if (!IsFolder(scratchFolder)) return true;
+            DeleteTree(scratchFolder);
+            Pump::PendingMessages();
+            // A folder that may be emptied but not removed is left for the next job, emptied.
+            return !IsFolder(scratchFolder) || IsEmptyFolder(scratchFolder);
+          },
+          kScratchRetry, nullptr, kScratchRetryPause);
+    }
+    if (!stagingFolder.empty()) {
       RemoveStagedFiles(stagingFolder, stampToolEnded);
       RemoveDirectoryA(stagingFolder.c_str());  // only when nothing else is in it
     }

@@ -6,13 +6,13 @@
 
 #include <string>
 
-// Removes the scratch folder (appFolder + "\temp", retried for about 2 s while something holds it;
-// when only the folder itself may not be removed, its emptied contents are enough) and the three
-// staged files in the system folder and, when the stamp pass staged elsewhere, in `stagingFolder`
-// (only those a plain listing finds: hidden and system files stay), with that folder when it is
-// then empty. The stamp tool's copy is given 50 ms to be let go of, unless `stampToolEnded`.
-// Never fails and never shows anything.
-void CloseDown(const std::string& appFolder, const std::string& stagingFolder = {}, bool stampToolEnded = false);
+// Removes `scratchFolder` (retried for about 2 s while something holds it; when only the folder
+// itself may not be removed, its emptied contents are enough; skipped when empty, as the folder was
+// not known) and, when the stamp pass staged, the three staged files in `stagingFolder` (only those
+// a plain listing finds: hidden and system files stay), with that folder when it is then empty. The
+// stamp tool's copy is given 50 ms to be let go of, unless `stampToolEnded`. Never fails and never
+// shows anything.
+void CloseDown(const std::string& scratchFolder, const std::string& stagingFolder, bool stampToolEnded);
 
 // Opens `path` (the caption of Label5: the job's finished file) in the user's PDF viewer; offers the
 // reader download when no viewer takes it. A missing file is reported, and the job window is then

@@ -18,10 +18,10 @@ constexpr DesignRect kFrame1Place{120, 720, 4815, 1575};
 
 }  // namespace
 
-// The application folder is known before anything can fail, so every unload knows whose scratch
-// folder it is.
+// The folders are known before anything can fail, so every unload knows which scratch folder to clear.
 FrmPDFOptions::FrmPDFOptions(HINSTANCE instance) : instance_(instance), font_("MS Sans Serif", 8.25, scale_) {
   job_.appFolder = ApplicationFolder();
+  job_.scratchFolder = UserScratchFolder();
 }
 
 FrmPDFOptions::~FrmPDFOptions() {
@@ -83,7 +83,7 @@ void FrmPDFOptions::Unload() noexcept {
 // The job window is the program's only lasting window: when it unloads, the job's scratch folder
 // and staged files go, and the program ends.
 void FrmPDFOptions::JobWindowUnloading() noexcept {
-  CloseDown(job_.appFolder, job_.stagingFolder, job_.stampToolEnded);
+  CloseDown(job_.scratchFolder, job_.stagingFolder, job_.stampToolEnded);
   PostQuitMessage(0);
 }
 

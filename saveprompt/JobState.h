@@ -14,12 +14,13 @@ extern bool PassPending;
 extern std::int32_t WaitDelay;
 
 struct JobState {
-  std::string appFolder;    // the folder holding saveprompt.exe, without a trailing backslash
-  std::string saveFolder;   // the default save folder, ending in a backslash when not empty
-  std::string jobPdfPath;   // full path of the job's PDF in the scratch folder
-  std::string baseName;     // the job PDF's name before its last "."
-  std::string extension;    // the job PDF's name after its last "."
-  std::string targetPath;   // the settled target, ending in ".pdf"; empty when none was chosen
+  std::string appFolder;      // the folder holding saveprompt.exe, without a trailing backslash
+  std::string scratchFolder;  // this user's scratch folder, without a trailing backslash; empty when unknown
+  std::string saveFolder;     // the default save folder, ending in a backslash when not empty
+  std::string jobPdfPath;     // full path of the job's PDF in the scratch folder
+  std::string baseName;       // the job PDF's name before its last "."
+  std::string extension;      // the job PDF's name after its last "."
+  std::string targetPath;     // the settled target, ending in ".pdf"; empty when none was chosen
 
   // The settings as read at the start of the job, and what follows from them.
   std::string AskforPass;
@@ -32,6 +33,4 @@ struct JobState {
   // the stamp tool's process was seen to end, so the close-down need not wait for it.
   std::string stagingFolder;
   bool stampToolEnded = false;
-
-  [[nodiscard]] std::string ScratchFolder() const { return appFolder + "\\temp"; }
 };

@@ -81,9 +81,10 @@ void FrmPDFOptions::PrepareSaveFolder() {
 }
 
 // The job's PDF is the first file of the scratch folder, by name, whose name ends in "pdf"; an
-// empty one ends the job.
+// empty one ends the job. A scratch folder that cannot be named is as missing as one not there.
 bool FrmPDFOptions::FindJobPdf() {
-  const std::string scratch = job_.ScratchFolder();
+  const std::string& scratch = job_.scratchFolder;
+  if (scratch.empty()) throw JobErrorFromWin32(ERROR_PATH_NOT_FOUND);
   for (const std::string& name : ListFilesByName(scratch)) {
     if (folvarek::EndsInPdf(name)) {
       job_.jobPdfPath = scratch + "\\" + name;

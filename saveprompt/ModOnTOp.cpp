@@ -1,17 +1,15 @@
 #include "ModOnTOp.h"
 
 #include <objbase.h>
+#include <shlobj.h>
 
-#include <memory>
+#include <optional>
 
 #include "FrmPDFOptions.h"
+#include "UniqueHandle.h"
+#include "UserFolders.h"
 
 namespace {
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 // The shell's execute operation and the Save dialog expect COM on the window thread.
 class ComApartment {
@@ -27,6 +25,29 @@ class ComApartment {
   bool initialised_;
 };
 
+// The user's own local application data folder, without a trailing backslash; empty when unknown.
+std::string LocalAppDataFolder() {
+  char path[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  return path;
+}
+
+// The lock that allows one saveprompt per user: a file in the user's own profile, which no other
+// account can create, hold or change, held open unshared while the program runs. Nothing when
+// another saveprompt of this user holds it. Any other failure proves no other instance holds it, so
+// the job goes on without the lock.
+std::optional<UniqueHandle> HoldUserLock() {
+  const std::string local = LocalAppDataFolder();
+  if (local.empty()) return UniqueHandle();
+  const std::string path = local + "\\" + folvarek::kSavepromptLock;
+  CreateDirectoryA(path.substr(0, path.find_last_of('\\')).c_str(), nullptr);
+  const HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (lock != INVALID_HANDLE_VALUE) return UniqueHandle(lock);
+  if (GetLastError() == ERROR_SHARING_VIOLATION) return std::nullopt;
+  return UniqueHandle();
+}
+
 int RunMessageLoop() {
   MSG msg;
   for (;;) {
@@ -41,12 +62,10 @@ int RunMessageLoop() {
 }  // namespace
 
 int Main(HINSTANCE instance) {
-  // One print job at a time on the machine: the scratch folder is one for all sessions (fast user
-  // switching, Remote Desktop), so the name is global. It is fixed, so copies in other folders
-  // count too. A mutex that exists but may not be opened belongs to a copy run by another account.
-  const UniqueHandle firstInstance(CreateMutexA(nullptr, FALSE, "Global\\Folvarek.saveprompt.job"));
-  const DWORD created = GetLastError();
-  if (created == ERROR_ALREADY_EXISTS || created == ERROR_ACCESS_DENIED) return 0;
+  // One print job at a time per user, as the user has one scratch folder; other users' jobs run
+  // beside it. The lock's place is fixed, so copies in other folders count too.
+  const std::optional<UniqueHandle> firstInstance = HoldUserLock();
+  if (!firstInstance) return 0;
 
   const ComApartment com;
   FrmPDFOptions jobWindow(instance);
@@ -73,6 +92,11 @@ std::string GetSystemDir() {
   if (length == 0 || length >= 255) return {};
   buffer.resize(length);
   return buffer;
+}
+
+std::string UserScratchFolder() {
+  const std::string local = LocalAppDataFolder();
+  return local.empty() ? local : local + "\\" + folvarek::kScratchFolder;
 }
 
 std::string ApplicationFolder() {

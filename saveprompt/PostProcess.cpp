@@ -113,7 +113,7 @@ std::optional<std::string> AwaitTool(const std::string& tool, const OutsideStart
 // No security option: the job's PDF takes the target's name and is copied into the target's folder.
 void CopyDirectly(JobState& job) {
   const std::string name = FileName(job.targetPath);
-  const std::string renamed = job.ScratchFolder() + "\\" + name;
+  const std::string renamed = job.scratchFolder + "\\" + name;
   if (renamed != job.jobPdfPath && !MoveFileA(job.jobPdfPath.c_str(), renamed.c_str())) {
     throw JobErrorFromWin32(GetLastError());
   }
@@ -126,7 +126,7 @@ void CopyDirectly(JobState& job) {
 }
 
 void SecurityPass(JobState& job, milliseconds stallLimit) {
-  job.strArgs = folvarek::BuildPdfencArgs(job.appFolder, job.baseName, job.extension, job.targetPath, strPassword,
+  job.strArgs = folvarek::BuildPdfencArgs(job.scratchFolder, job.baseName, job.extension, job.targetPath, strPassword,
                                           job.strPermissions);
   WaitDelay = folvarek::WaitDelayFor(AwaitJobPdf(job.jobPdfPath, stallLimit));
   if (!folvarek::NeedsSecurityPass(job.AllowCopy, job.AllowPrint, job.AskforPass)) {
@@ -148,39 +148,15 @@ JobError StampNotApplied(const std::string& reason, const std::string& target) {
   return JobError(JobFailure::Other, reason + ". The stamp could not be applied; " + target + " is saved without it.");
 }
 
-// A staging folder this user may not write to (the system folder, for a standard user).
-struct NotWritable {};
-
 // Puts the installed file in place under its working name, unless a file of that name is there.
 void Stage(const std::string& installed, const std::string& staged, const std::string& target) {
   if (CheckFile(staged) || CopyFileA(installed.c_str(), staged.c_str(), FALSE)) return;
-  if (GetLastError() == ERROR_ACCESS_DENIED) throw NotWritable{};
   throw StampNotApplied(FileName(installed) + " could not be copied to " + staged + " (" + LastErrorText() + ")",
                         target);
 }
 
-// Creates temp.pdf (emptied, for the result so far) and stamp.pdf and Kestrix.exe from the files
-// installed in the system folder. Throws NotWritable when `folder` denies this user, having taken
-// away the temp.pdf it made there.
-void StageIn(const std::string& folder, const std::string& system, const std::string& target) {
-  const std::string held = folder + "\\temp.pdf";
-  const HANDLE created =
-      CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (created == INVALID_HANDLE_VALUE) {
-    if (GetLastError() == ERROR_ACCESS_DENIED) throw NotWritable{};
-    throw StampNotApplied(held + " could not be created (" + LastErrorText() + ")", target);
-  }
-  CloseHandle(created);
-  try {
-    Stage(system + "\\Kestrix.dll", folder + "\\stamp.pdf", target);
-    Stage(system + "\\Kestrix.tlb", folder + "\\Kestrix.exe", target);
-  } catch (const NotWritable&) {
-    DeleteFileA(held.c_str());
-    throw;
-  }
-}
-
-// The user's own staging folder: the temporary folder, then "Folvarek".
+// The user's own staging folder: the temporary folder, then "Folvarek". Never the system folder,
+// which every user shares while two users' jobs may run at once.
 std::string PerUserStagingFolder(const std::string& target) {
   char temp[MAX_PATH + 1] = {};
   const DWORD length = GetTempPathA(sizeof temp, temp);
@@ -193,21 +169,18 @@ std::string PerUserStagingFolder(const std::string& target) {
   return folder;
 }
 
-// Stages in the system folder as installed; a user who may not write there (a standard user on
-// Windows) stages the same files in a folder of their own. Returns the folder used.
-std::string StageStampFiles(const std::string& system, const std::string& target) {
-  try {
-    StageIn(system, system, target);
-    return system;
-  } catch (const NotWritable&) {
+// Creates temp.pdf (emptied, for the result so far) in `folder`, and stamp.pdf and Kestrix.exe from
+// the files installed in the system folder.
+void StageStampFiles(const std::string& folder, const std::string& system, const std::string& target) {
+  const std::string held = folder + "\\temp.pdf";
+  const HANDLE created =
+      CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE) {
+    throw StampNotApplied(held + " could not be created (" + LastErrorText() + ")", target);
   }
-  const std::string own = PerUserStagingFolder(target);
-  try {
-    StageIn(own, system, target);
-  } catch (const NotWritable&) {
-    throw StampNotApplied(own + " may not be written either", target);
-  }
-  return own;
+  CloseHandle(created);
+  Stage(system + "\\Kestrix.dll", folder + "\\stamp.pdf", target);
+  Stage(system + "\\Kestrix.tlb", folder + "\\Kestrix.exe", target);
 }
 
 // The stamp tool reads the result so far as temp.pdf and writes the target anew. temp.pdf is kept
@@ -217,8 +190,11 @@ void StampPass(JobState& job, milliseconds stallLimit) {
   const std::string& target = job.targetPath;
   const std::string system = GetSystemDir();
   if (system.empty()) throw StampNotApplied("The system folder is not known", target);
-  const std::string folder = StageStampFiles(system, target);
-  job.stagingFolder = folder;
+  // Known to the close-down before the first file is staged, so a staging that fails half-way is
+  // cleared too.
+  job.stagingFolder = PerUserStagingFolder(target);
+  const std::string& folder = job.stagingFolder;
+  StageStampFiles(folder, system, target);
   const std::string held = folder + "\\temp.pdf";
 
   // Moving rather than copying costs nothing whatever the size (on one volume), and the target is
@@ -259,7 +235,7 @@ void View(const JobState& job, HWND jobWindow) {
 
 void RunPostProcessing(JobState& job, HWND jobWindow, const JobLabels& labels, milliseconds stallLimit) {
   SecurityPass(job, stallLimit);
-  labels.setPath(folvarek::TrimBlanks(job.saveFolder).empty() ? job.ScratchFolder() : job.saveFolder);
+  labels.setPath(folvarek::TrimBlanks(job.saveFolder).empty() ? job.scratchFolder : job.saveFolder);
   labels.setFile(job.targetPath);
   StampPass(job, stallLimit);
   if (folvarek::ReadNumber(ModReg::GetViewPDFOpt()) > 0) View(job, jobWindow);

@@ -1,6 +1,7 @@
 // From the settled target to the finished file: the security pass (pdfenc, or a direct copy when
-// no security option is set), the labels, the stamp pass (the stamp tool in the system folder),
-// and viewing when the view setting asks for it. Every failure is thrown as a JobError.
+// no security option is set), the labels, the stamp pass (the stamp tool installed in the system
+// folder, staged in the user's own temporary folder), and viewing when the view setting asks for
+// it. Every failure is thrown as a JobError.
 #pragma once
 
 #include <windows.h>

@@ -65,9 +65,11 @@ struct Run {
 // One job from the settled target to the end of the close-down.
 Run OneJob(std::uint64_t pdfSize, int pdfencMs, int stampMs) {
   const std::string app = kRoot + "\\app";
+  const std::string scratch = UserScratchFolder();
   const std::string system = GetSystemDir();
   fs::remove_all(kRoot);
-  fs::create_directories(app + "\\temp");
+  fs::create_directories(app);
+  fs::create_directories(scratch);
   fs::create_directories(kRoot + "\\Out");
   fs::create_directories(kRoot + "\\doubles");
   CopyFileA((SelfFolder() + "\\tool_double.exe").c_str(), (app + "\\pdfenc.exe").c_str(), FALSE);
@@ -75,14 +77,15 @@ Run OneJob(std::uint64_t pdfSize, int pdfencMs, int stampMs) {
   WriteFile(system + "\\Kestrix.dll", "%PDF-stamp\n");
   std::string pdf(pdfSize, 'x');
   pdf.replace(0, 9, "%PDF-1.7\n");
-  WriteFile(app + "\\temp\\job.pdf", pdf);
+  WriteFile(scratch + "\\job.pdf", pdf);
   WriteFile(kRoot + "\\doubles\\pdfenc.control", "delay_ms=" + std::to_string(pdfencMs) + "\n");
   WriteFile(kRoot + "\\doubles\\Kestrix.control", "delay_ms=" + std::to_string(stampMs) + "\n");
 
   JobState job;
   job.appFolder = app;
+  job.scratchFolder = scratch;
   job.saveFolder = kRoot + "\\Out\\";
-  job.jobPdfPath = app + "\\temp\\job.pdf";
+  job.jobPdfPath = scratch + "\\job.pdf";
   job.baseName = "job";
   job.extension = "pdf";
   job.targetPath = kRoot + "\\Out\\report.pdf";
@@ -96,16 +99,16 @@ Run OneJob(std::uint64_t pdfSize, int pdfencMs, int stampMs) {
   const auto start = Clock::now();
   RunPostProcessing(job, nullptr, labels);
   const auto processed = Clock::now();
-  CloseDown(app, job.stagingFolder, job.stampToolEnded);
+  CloseDown(scratch, job.stagingFolder, job.stampToolEnded);
   const auto end = Clock::now();
   const double cpu = CpuSeconds() - cpu0;
 
   // The same two runs again, each tool on its own.
-  fs::create_directories(app + "\\temp");
-  WriteFile(app + "\\temp\\job.pdf", pdf);
+  fs::create_directories(scratch);
+  WriteFile(scratch + "\\job.pdf", pdf);
   const std::string secured = kRoot + "\\Out\\secured.pdf";
   const double tools =
-      RunAlone(app + "\\pdfenc.exe", "\"" + app + "\\temp\\job.pdf\" \"" + secured + "\"") +
+      RunAlone(app + "\\pdfenc.exe", "\"" + scratch + "\\job.pdf\" \"" + secured + "\"") +
       RunAlone(system + "\\Kestrix.tlb", secured + " background " + system + "\\Kestrix.dll output \"" + kRoot +
                                               "\\Out\\stamped.pdf\"");
   return {std::chrono::duration<double>(end - start).count(), std::chrono::duration<double>(end - processed).count(),
@@ -156,5 +159,6 @@ int main(int argc, char** argv) {
   DeleteFileA((system + "\\Kestrix.tlb").c_str());
   DeleteFileA((system + "\\Kestrix.dll").c_str());
   fs::remove_all(kRoot);
+  fs::remove_all(UserScratchFolder());
   return 0;
 }

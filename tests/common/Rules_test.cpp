@@ -105,7 +105,7 @@ TEST(Rules, WaitDelayIsTheSizeUpTo3072BytesThenHalfAMillisecondPerThousand) {
 TEST(Rules, PasswordsSurviveCommandLineToArgvW) {
   for (const std::string password : {"", "two words", R"(quote"inside)", R"(ends\)", R"(ends\\)", R"(\"both\")", "\"",
                                      R"(a\\"b)", "\xd0\xbf\xd0\xb0 \"x\" \\"}) {
-    const std::string line = "p.exe " + BuildPdfencArgs("C:\\A", "j", "pdf", "C:\\o.pdf", password, "10100000");
+    const std::string line = "p.exe " + BuildPdfencArgs("C:\\A\\temp", "j", "pdf", "C:\\o.pdf", password, "10100000");
     std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, nullptr, 0), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
     int count = 0;

@@ -1,9 +1,9 @@
-// Whole print jobs, one row each: saveprompt.exe in a job folder with its own temp\ and a seeded
-// settings tree, started as a separate process; the UI driver plays the user and the tool double
-// stands in for pdfenc, the stamp tool, the PDF viewer and the browser. Every window the user meets
-// is logged, message boxes word for word; then the files left and what the tools were given.
-// Last, the post-processing in this process with a short stall limit, for what whole jobs cannot
-// reach in reasonable time.
+// Whole print jobs, one row each: saveprompt.exe in a job folder, the test user's own scratch
+// folder and a seeded settings tree, started as a separate process; the UI driver plays the user and
+// the tool double stands in for pdfenc, the stamp tool, the PDF viewer and the browser. Every window
+// the user meets is logged, message boxes word for word; then the files left and what the tools
+// were given. Last, the post-processing in this process with a short stall limit, for what whole
+// jobs cannot reach in reasonable time.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -50,16 +50,26 @@ std::string NoStamp(const std::string& reason) {
   return Failure(reason + ". The stamp could not be applied; " + kOut + "\\report.pdf is saved without it.");
 }
 
-// A path of a row: under the job folder, or under the system folder when it starts with "%SYS%".
+// A path of a row: under the system folder when it starts with "%SYS%", under the folder an
+// environment variable names when it starts with "%" (as Windows expands it), else under the job folder.
 std::string At(const std::string& path) {
-  return path.rfind("%SYS%", 0) == 0 ? SystemFolder() + path.substr(5) : kJob + "\\" + path;
+  if (path.rfind("%SYS%", 0) == 0) return SystemFolder() + path.substr(5);
+  if (path.rfind('%', 0) != 0) return kJob + "\\" + path;
+  char expanded[MAX_PATH * 2] = {};
+  const DWORD length = ExpandEnvironmentStringsA(path.c_str(), expanded, sizeof expanded);
+  return length > 0 && length <= sizeof expanded ? std::string(expanded, length - 1) : path;
 }
+// The user's own scratch folder, where the print path leaves the job's PDF, and the staging folder.
+const std::string kScratchAt = "%LOCALAPPDATA%\\Folvarek\\temp";
+const std::string kStagingAt = "%TEMP%\\Folvarek";
+const std::string kScratch = At(kScratchAt);
+const std::string kStaging = At(kStagingAt);
 std::string Content(const std::string& path) { return Exists(At(path)) ? ReadFile(At(path)) : "-"; }
 std::string Record(const std::string& tool) { return ReadFile(kDoubles + "\\" + tool + ".record"); }
 
 struct Row {
   const char* name;
-  std::vector<std::string> scratch;  // files in temp\; {"-"}: no temp\ at all
+  std::vector<std::string> scratch;  // files in the scratch folder; {"-"}: no scratch folder at all
   // SaveLocation (under the job folder; nullptr: none), Password, AllowCopy, AllowPrint, ViewPDF
   std::array<const char*, 5> settings;
   std::vector<std::string> setup = {};  // before the job starts: see Prepare
@@ -69,16 +79,19 @@ struct Row {
   std::vector<std::pair<std::string, std::string>> records = {};  // tool, what its record holds ("": never ran)
 };
 
-// A job folder with saveprompt.exe, pdfenc.exe and temp\, the stamp tool and stamp installed in the
-// system folder, a viewer and a browser registered, and the row's settings.
+// A job folder with saveprompt.exe and pdfenc.exe, the user's scratch folder with the row's files
+// and no staging folder or lock, the stamp tool and stamp installed in the system folder, a viewer
+// and a browser registered, and the row's settings.
 class Job {
  public:
   explicit Job(const Row& row) {
-    RemoveTree(kJob);
+    for (const std::string& folder : {kJob, kScratch, kStaging, At("%LOCALAPPDATA%\\Folvarek\\saveprompt.lock")}) {
+      RemoveTree(folder);
+    }
     std::filesystem::create_directories(kDoubles);
-    if (row.scratch != std::vector<std::string>{"-"}) std::filesystem::create_directories(kJob + "\\temp");
+    if (row.scratch != std::vector<std::string>{"-"}) std::filesystem::create_directories(kScratch);
     for (const std::string& file : row.scratch) {
-      if (file != "-") WriteFile(kJob + "\\temp\\" + file, kJobPdf);
+      if (file != "-") WriteFile(kScratch + "\\" + file, kJobPdf);
     }
     CopyFileA((SelfFolder() + "\\saveprompt.exe").c_str(), (kJob + "\\saveprompt.exe").c_str(), FALSE);
     for (const char* name : {"pdfenc.exe", "%SYS%\\Kestrix.tlb", "doubles\\viewer.exe", "doubles\\browser.exe"}) {
@@ -110,12 +123,15 @@ class Job {
     SetFileAttributesA((SystemFolder() + name).c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA((SystemFolder() + name).c_str());
   }
-  // file:PATH=CONTENT, control:TOOL=LINES, double:PATH (a copy of the tool double), readonly:PATH,
-  // hidden:PATH, delete:PATH, no-viewer, path:FOLDER (put first on the search path saveprompt inherits)
+  // file:PATH=CONTENT, folder:PATH, control:TOOL=LINES, double:PATH (a copy of the tool double),
+  // readonly:PATH, hidden:PATH, delete:PATH, no-viewer, path:FOLDER (put first on the search path
+  // saveprompt inherits)
   void Prepare(const std::string& verb, const std::string& arg) {
     const std::string path = At(arg.substr(0, arg.find('='))), value = arg.substr(arg.find('=') + 1);
     if (verb == "file" || verb == "double") std::filesystem::create_directories(path.substr(0, path.find_last_of('\\')));
-    if (verb == "file") {
+    if (verb == "folder") {
+      std::filesystem::create_directories(path);
+    } else if (verb == "file") {
       WriteFile(path, value);
     } else if (verb == "control") {
       WriteFile(kDoubles + "\\" + arg.substr(0, arg.find('=')) + ".control", value);
@@ -148,7 +164,8 @@ class User {
 
   // save:NAME, cancel (the Save dialog); yes, no, ok (the next message box); type:FIRST|SECOND,
   // pw-ok, pw-cancel, pw-enter, pw-esc, pw-close (the password window); close-job
-  // (asks the hidden job window to close); second-copy; lock:PATH once pdfenc has written, unlock.
+  // (asks the hidden job window to close); second-copy (of this user); lock:PATH once pdfenc has
+  // written, unlock.
   void Play(const std::string& step) {
     const std::string verb = step.substr(0, step.find(':')), arg = step.substr(step.find(':') + 1);
     if (verb == "save" || verb == "cancel") {
@@ -172,16 +189,16 @@ class User {
       SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
       EXPECT_TRUE(IsWindow(window)) << "the job window closed while the job runs";
     } else if (verb == "second-copy" && Wait("Save File As") != nullptr) {
-      // Another copy with a job and a save folder it would create ends at once, reading and cleaning nothing.
+      // Another copy, with a save folder it would create, ends at once, reading and cleaning nothing:
+      // the first one's job stays in the scratch folder.
       const std::string other = kJob + "\\second";
-      std::filesystem::create_directories(other + "\\temp");
+      std::filesystem::create_directories(other);
       CopyFileA((kJob + "\\saveprompt.exe").c_str(), (other + "\\saveprompt.exe").c_str(), FALSE);
-      WriteFile(other + "\\temp\\job.pdf", kJobPdf);
       EXPECT_TRUE(ModReg::SetSaveLocation(other + "\\Out"));
       auto second = uidriver::Process::Start(other + "\\saveprompt.exe");
       EXPECT_EQ(second ? second->WaitExit() : std::nullopt, std::optional<DWORD>(0));
       EXPECT_FALSE(Exists(other + "\\Out")) << "the second copy read the settings";
-      EXPECT_TRUE(Exists(other + "\\temp\\job.pdf"));
+      EXPECT_TRUE(Exists(kScratch + "\\job.pdf")) << "the second copy cleaned up";
     } else if (verb == "lock") {  // another program opens the result while the tools work on it
       EXPECT_TRUE(uidriver::WaitUntil([&] {
         if (Record("pdfenc").find("written\n") == std::string::npos) return false;
@@ -281,12 +298,15 @@ void RunJob(const Row& row) {
           << tool << " record: " << Record(tool);
     }
   }
-  // Every job leaves no scratch folder (unless it holds what a row expects) and no staged file but hidden ones.
-  EXPECT_TRUE(!Exists(kJob + "\\temp") ||
-              std::any_of(row.files.begin(), row.files.end(), [](const auto& f) { return f.first.rfind("temp", 0) == 0; }));
-  for (const char* staged : {"\\Kestrix.exe", "\\temp.pdf", "\\stamp.pdf"}) {
-    const DWORD attributes = GetFileAttributesA((SystemFolder() + staged).c_str());
-    EXPECT_TRUE(attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_HIDDEN)) << staged;
+  // Every job leaves no scratch folder and no staging folder (unless they hold what a row expects),
+  // and stages nothing in the system folder, which every user shares.
+  const auto expected = [&](const std::string& path) {
+    return std::any_of(row.files.begin(), row.files.end(), [&](const auto& f) { return f.first.rfind(path, 0) == 0; });
+  };
+  EXPECT_TRUE(!Exists(kScratch) || expected(kScratchAt)) << "the scratch folder is left";
+  EXPECT_TRUE(!Exists(kStaging) || expected(kStagingAt)) << "the staging folder is left";
+  for (const std::string staged : {"\\Kestrix.exe", "\\temp.pdf", "\\stamp.pdf"}) {
+    EXPECT_TRUE(!Exists(SystemFolder() + staged) || expected("%SYS%" + staged)) << staged << " in the system folder";
   }
 }
 
@@ -300,12 +320,15 @@ const Row kRows[] = {
     {"no scratch folder", {"-"}, {nullptr, "0", "0", "0", "0"}, {}, {"ok"}, {Failure("Path not found")}},
     {"a job PDF without a dot", {"apdf", "job.pdf"}, {nullptr, "0", "0", "0", "0"}, {}, {"ok"},
      {Failure("Invalid procedure call or argument")}},
-    {"a second copy ends at once", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {}, {"second-copy", "cancel", "ok"}, {kSave, kNoPdf}},
+    {"a second copy of the user ends at once, leaving the first one's job alone", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {},
+     {"second-copy", "save:report.pdf"}, {kSave}, {{"Out\\report.pdf", kJobPdf + kStamped}}},
+    {"a lock that cannot be opened does not stop the job", {"job.pdf"}, {"Out", "0", "0", "0", "0"},
+     {"folder:%LOCALAPPDATA%\\Folvarek\\saveprompt.lock"}, {"save:report.pdf"}, {kSave}, {{"Out\\report.pdf", kJobPdf + kStamped}}},
     {"plain; a bare name gets .pdf and is asked about", {"notes.txt", "job.PDF"}, {"Out\\new\\", "0", "0", "0", "0"},
      {"file:Out\\new\\report.pdf=old"},
      {"close-job", "save:report", "yes"}, {kSave, AlreadyExists(kOut + "\\new\\report.pdf")},
      {{"Out\\new\\report.pdf", kJobPdf + kStamped}, {"%SYS%\\Kestrix.dll", "%PDF-stamp\n"}, {"%SYS%\\Kestrix.tlb", "*"}},
-     {{"pdfenc", ""}, {"Kestrix", "temp.pdf background " + SystemFolder() + "\\stamp.pdf output \"" + kOut + "\\new\\report.pdf\"\n"}}},
+     {{"pdfenc", ""}, {"Kestrix", " " + kStaging + "\\temp.pdf background " + kStaging + "\\stamp.pdf output \"" + kOut + "\\new\\report.pdf\"\n"}}},
     {"no save folder, a full path", {"job.pdf"}, {nullptr, "0", "0", "0", "0"}, {}, {"save:" + kJob + "\\c.pdf"}, {kSave},
      {{"c.pdf", kJobPdf + kStamped}}},
     {"No keeps a file, Yes replaces it", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"file:Out\\keep.pdf=old", "file:Out\\Report.PDF=old"},
@@ -322,7 +345,7 @@ const Row kRows[] = {
     {"mismatched entries, then Cancel: two empty passwords", {"job.pdf"}, {"Out", "1.0", "1", "0", "0"}, {},
      {"type:secret|secret ", "pw-ok", "ok", "type:secret|SECRET", "pw-ok", "ok", "pw-cancel", "save:report.pdf"},
      {kPassword, kMismatch, kMismatch, kSave}, {{"Out\\report.pdf", kSecured + kStamped}},
-     {{"pdfenc", "\"" + kJob + "\\temp\\job.pdf\" \"" + kReportPath + "\" \"\" \"\" 10000000 128 Creator \"Folvarek\" Producer \"Folvarek\"\n"},
+     {{"pdfenc", "\"" + kScratch + "\\job.pdf\" \"" + kReportPath + "\" \"\" \"\" 10000000 128 Creator \"Folvarek\" Producer \"Folvarek\"\n"},
       {"Kestrix", "password-unset\n"}}},
     {"a password is trimmed and reaches both tools intact", {"job.pdf"}, {"Out", "1", "0", "1", "0"}, {},
      {"type:  say \"hi\" \\  |  say \"hi\" \\  ", "pw-enter", "save:report.pdf"}, {kPassword, kSave},
@@ -356,19 +379,25 @@ const Row kRows[] = {
     {"the stamp tool fails: the secured file stays", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"control:Kestrix=mode=fail"},
      kReport, {kSave, NoStamp("Kestrix.exe failed with exit code 3 writing " + kReportPath)}, {{"Out\\report.pdf", kSecured}}},
     {"no stamp tool installed: the secured file stays", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"delete:%SYS%\\Kestrix.tlb"},
-     kReport, {kSave, NoStamp("Kestrix.tlb could not be copied to " + SystemFolder() + "\\Kestrix.exe (File not found)")},
+     kReport, {kSave, NoStamp("Kestrix.tlb could not be copied to " + kStaging + "\\Kestrix.exe (File not found)")},
      {{"Out\\report.pdf", kSecured}}},
     {"a result locked during the passes sends the user back", {"job.pdf"}, {"Out", "0", "0", "1", "0"},
      {"control:pdfenc=linger_ms=3000"}, {"save:report.pdf", "lock:Out\\report.pdf", "ok", "unlock", "save:second.pdf"},
      {kSave, kCannotOverwrite, kSave}, {{"Out\\report.pdf", kSecured}, {"Out\\second.pdf", kSecured + kStamped}}},
     {"an own stamp and tool already staged are used", {"job.pdf"}, {"Out", "0", "0", "0", "0"},
-     {"delete:%SYS%\\Kestrix.tlb", "delete:%SYS%\\Kestrix.dll", "double:%SYS%\\Kestrix.exe", "file:%SYS%\\stamp.pdf=%PDF-own\n"},
+     {"delete:%SYS%\\Kestrix.tlb", "delete:%SYS%\\Kestrix.dll", "double:" + kStagingAt + "\\Kestrix.exe",
+      "file:" + kStagingAt + "\\stamp.pdf=%PDF-own\n"},
      {"save:report.pdf"}, {kSave}, {{"Out\\report.pdf", kJobPdf + "\n%Kestrix on %PDF-own\n"}}},
-    {"the clean-up leaves hidden staged and read-only files and what holds them", {"job.pdf"}, {nullptr, "0", "0", "0", "0"},
-     {"file:%SYS%\\temp.pdf=someone else's", "hidden:%SYS%\\temp.pdf", "file:%SYS%\\stamp.pdf=%PDF-stamp\n",
-      "file:temp\\nested\\page.tmp=x", "file:temp\\kept.pdf=x", "readonly:temp\\kept.pdf"},
-     {"cancel", "ok"}, {kSave, kNoPdf},
-     {{"%SYS%\\temp.pdf", "someone else's"}, {"temp\\kept.pdf", "x"}, {"temp\\nested", "-"}, {"temp\\job.pdf", "-"}}},
+    {"the clean-up leaves hidden staged and read-only files, what holds them and the system folder", {"job.pdf"},
+     {"Out", "0", "0", "0", "0"},
+     {"file:%SYS%\\temp.pdf=someone else's", "file:%SYS%\\stamp.pdf=%PDF-stamp\n", "file:" + kStagingAt + "\\stamp.pdf=%PDF-own\n",
+      "hidden:" + kStagingAt + "\\stamp.pdf", "file:" + kScratchAt + "\\nested\\page.tmp=x", "file:" + kScratchAt + "\\kept.pdf=x",
+      "readonly:" + kScratchAt + "\\kept.pdf"},
+     {"save:report.pdf"}, {kSave},
+     {{"Out\\report.pdf", kJobPdf + "\n%Kestrix on %PDF-own\n"}, {"%SYS%\\temp.pdf", "someone else's"},
+      {"%SYS%\\stamp.pdf", "%PDF-stamp\n"}, {kStagingAt + "\\stamp.pdf", "%PDF-own\n"}, {kStagingAt + "\\temp.pdf", "-"},
+      {kStagingAt + "\\Kestrix.exe", "-"}, {kScratchAt + "\\kept.pdf", "x"}, {kScratchAt + "\\nested", "-"},
+      {kScratchAt + "\\job.pdf", "-"}}},
 };
 
 }  // namespace
@@ -383,7 +412,7 @@ namespace {
 std::optional<JobError> PostProcess(std::chrono::milliseconds stallLimit, const std::string& saveFolder = kOut + "\\",
                                     std::string* labels = nullptr) {
   std::filesystem::create_directories(kOut);
-  JobState job{kJob, saveFolder, kJob + "\\temp\\job.pdf", "job", "pdf", kReportPath, "0", "0", "1", "00100000", "", "", false};
+  JobState job{kJob, kScratch, saveFolder, kScratch + "\\job.pdf", "job", "pdf", kReportPath, "0", "0", "1", "00100000", "", "", false};
   strPassword.clear();
   const auto label = [labels](const std::string& text) { if (labels != nullptr) *labels += text + "|"; };
   try {
@@ -403,7 +432,7 @@ TEST(PostProcessing, ToolsThatKeepWritingPastTheStallLimitAreWaitedFor) {
   std::string labels;
   ASSERT_FALSE(PostProcess(1500ms, "  ", &labels));
   EXPECT_EQ(Content("Out\\report.pdf"), kSecured + kStamped);
-  EXPECT_EQ(labels, kJob + "\\temp|" + kReportPath + "|");  // a blank save folder shows the scratch folder
+  EXPECT_EQ(labels, kScratch + "|" + kReportPath + "|");  // a blank save folder shows the scratch folder
   EXPECT_EQ(WaitDelay, static_cast<std::int32_t>(kJobPdf.size()));
 }
 
@@ -430,7 +459,7 @@ TEST(PostProcessing, ALockedTargetOfTheDirectCopySendsTheUserBackAndTheRetryStar
   const Job job({"locked", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"file:Out\\report.pdf=held"}});
   const HANDLE lock = CreateFileA(At("Out\\report.pdf").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  JobState state{kJob, kOut + "\\", kJob + "\\temp\\job.pdf", "job", "pdf", kReportPath, "0", "0", "0", "10100000", "", "", false};
+  JobState state{kJob, kScratch, kOut + "\\", kScratch + "\\job.pdf", "job", "pdf", kReportPath, "0", "0", "0", "10100000", "", "", false};
   const auto label = [](const std::string&) {};
   try {
     RunPostProcessing(state, nullptr, {label, label}, 1s);
@@ -446,8 +475,8 @@ TEST(PostProcessing, ALockedTargetOfTheDirectCopySendsTheUserBackAndTheRetryStar
 }
 
 TEST(PostProcessing, AJobPdfThatStaysEmptyEndsTheJobInTime) {
-  const Job job({"empty", {}, {"Out", "0", "0", "1", "0"}, {"file:temp\\job.pdf="}});
+  const Job job({"empty", {}, {"Out", "0", "0", "1", "0"}, {"file:" + kScratchAt + "\\job.pdf="}});
   const auto failure = PostProcess(500ms);
   ASSERT_TRUE(failure);
-  EXPECT_EQ(failure->Description(), "The print job did not write " + kJob + "\\temp\\job.pdf");
+  EXPECT_EQ(failure->Description(), "The print job did not write " + kScratch + "\\job.pdf");
 }
