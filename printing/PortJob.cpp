@@ -199,6 +199,7 @@ BOOL PortJob::EndDoc() {
   if (!folvarek::QueueFinishedJob(spooler_.JobStatus(printer_, jobId_), bytes_)) {
     Discard();
     Log(L"job \"" + title_ + L"\" ended without its whole data (deleted, restarted or empty); nothing was queued");
+    spooler_.SentToPrinter(printer_, jobId_);  // it has left the port all the same
     return TRUE;
   }
   // Only data that is a PDF goes to saveprompt; anything else is kept for the runner to report.
