@@ -71,17 +71,19 @@ int ListPorts(DWORD level) {
 int wmain(int argc, wchar_t** argv) {
   std::wstring printer = kPrinterName, title, file;
   bool titled = false, wait = false;
+  DWORD firstJobId = 1;
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
     if (arg == L"--printer" && i + 1 < argc) printer = argv[++i];
     else if (arg == L"--title" && i + 1 < argc) title = argv[++i], titled = true;
     else if (arg == L"--wait") wait = true;
+    else if (arg == L"--first-job-id" && i + 1 < argc) firstJobId = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
     else if (arg == L"--ports" && i + 1 < argc) return ListPorts(static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10)));
     else file = arg;
   }
   if (file.empty() && wait) return WaitForRunnersDone(10 * 60 * 1000) ? 0 : Fail(L"a queue runner still runs after 10 minutes", ERROR_TIMEOUT);
   if (file.empty()) {
-    std::fputs("usage: printpdf [--printer NAME] [--title TITLE] [--wait] FILE | printpdf --wait | printpdf --ports 1|2\n", stderr);
+    std::fputs("usage: printpdf [--printer NAME] [--title TITLE] [--first-job-id N] [--wait] FILE | printpdf --wait | printpdf --ports 1|2\n", stderr);
     return 2;
   }
   if (!titled) {
@@ -94,6 +96,14 @@ int wmain(int argc, wchar_t** argv) {
 
   HANDLE handle = nullptr;
   if (!OpenPrinterW(printer.data(), &handle, nullptr)) return Fail(L"cannot open the printer " + printer, GetLastError());
+  // Wine's spooler runs inside each printing program and names a job's spool file after a job id
+  // that counts from 1 in every process, so programs printing at once would write each other's
+  // spool files; taking ids this program will not use moves its own out of the others' way.
+  for (DWORD id = 1; id < firstJobId; ++id) {
+    BYTE added[sizeof(ADDJOB_INFO_1W) + MAX_PATH * sizeof(wchar_t)];
+    DWORD needed = 0;
+    if (!AddJobW(handle, 1, added, sizeof added, &needed)) return Fail(L"cannot skip a job id", GetLastError());
+  }
   DOC_INFO_1W doc{title.data(), nullptr, const_cast<wchar_t*>(L"RAW")};
   DWORD written = 0;
   const bool printed = StartDocPrinterW(handle, 1, reinterpret_cast<BYTE*>(&doc)) != 0 &&
