@@ -15,6 +15,7 @@ app="$WINEPREFIX/drive_c/Program Files/Folvarek"
 sys32="$WINEPREFIX/drive_c/windows/system32"
 out="$WINEPREFIX/drive_c/Out"
 local_data="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Folvarek"
+staging="$WINEPREFIX/drive_c/users/$(id -un)/Temp/Folvarek"
 sample="$work/Quarterly report.pdf"
 # A job's first window comes after two program starts (the queue runner, saveprompt): on a loaded
 # machine that can take longer than the driver's usual wait.
@@ -46,6 +47,7 @@ set_options() {
 print_job() {
   local name=$1 password=$2 step=$3 pid
   shift 3
+  touch "$work/job-start"
   pid=$("$root/scripts/print-job" "$sample")
   if [ "$password" != "-" ]; then
     driver --timeout "$first_window_ms" type "Enter PDF file password" 1 "$password"
@@ -63,8 +65,11 @@ print_job() {
   [ "$password" = - ] && password=""
   python3 "$root/tests/e2e/check_pdf.py" "$out/${name%.pdf}.pdf" --password "$password" "$@" --pages 3 --stamp \
     --text "Quarterly Report" || fail "result checks"
-  [ ! -e "$app/temp" ] || [ -z "$(ls -A "$app/temp")" ] || fail "the scratch folder still holds: $(ls "$app/temp")"
-  for f in temp.pdf stamp.pdf Kestrix.exe; do [ ! -e "$sys32/$f" ] || fail "staged $f left in the system folder"; done
+  local written
+  written=$(folvarek_shared_writes_since "$work/job-start")
+  [ -z "$written" ] || fail "the job wrote under Program Files or the system folder: $written"
+  [ -z "$(ls -A "$local_data/temp" 2>/dev/null)" ] || fail "the scratch folder still holds: $(ls "$local_data/temp")"
+  [ ! -e "$staging" ] || fail "staged files left: $(ls -A "$staging")"
 }
 
 echo "installed product: fresh prefix $WINEPREFIX"

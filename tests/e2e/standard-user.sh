@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Print jobs as a standard user: Wine maps file access to the Linux permissions of its (non-root)
 # user, who owns a fresh prefix with the product installed, whose system and program folders are
-# made read-only and whose scratch folder stays writable (as Windows and the installer leave them
-# for a standard user). The user's temporary folder has a blank, as many Windows user names do.
+# made read-only (as Windows leaves them for a standard user). The job's PDF comes in the user's own
+# scratch folder; the user's temporary folder has a blank, as many Windows user names do.
 # Usage: standard-user.sh INSTALLER UIDRIVER TOOL_DOUBLE WORKDIR   (inside an X display; as root the user is made)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -33,19 +33,21 @@ drive_c="$prefix/drive_c"
 app="$drive_c/Program Files/Folvarek"
 sys32="$drive_c/windows/system32"
 own_temp="C:\\users\\$user\\Local Temp"
+scratch="$drive_c/users/$user/AppData/Local/Folvarek/temp"
 sample="$work/Quarterly report.pdf"
 passed=0 failed=0
 
-# One job, a row of the table below: the system folder's state (read-only or writable), the job's
-# PDF (the sample, or an empty one), pdfenc (the installed one, or the tool double told to leave an
-# empty file), and what the user must get: the result stamped from the Windows folder named, or
-# message 3 with this text after the line break (without a Save dialog for an empty job PDF).
+# One job, a row of the table below: the job's PDF (the sample, or an empty one), pdfenc (the
+# installed one, or the tool double told to leave an empty file), and what the user must get: the
+# result stamped from the Windows folder named, or message 3 with this text after the line break
+# (without a Save dialog for an empty job PDF).
 job() {
-  local name=$1 system=$2 input=$3 pdfenc=$4 expected=$5 ok=1 pid
+  local name=$1 input=$2 pdfenc=$3 expected=$4 ok=1 pid
   fail() { echo "  FAIL [$name] $*"; ok=0; }
-  [ "$system" = writable ] && chmod u+w "$sys32" || chmod a-w "$sys32"
-  if [ "$input" = empty ]; then "${as_user[@]}" touch "$app/temp/$name.pdf"; else "${as_user[@]}" cp "$sample" "$app/temp/"; fi
+  "${as_user[@]}" mkdir -p "$scratch"
+  if [ "$input" = empty ]; then "${as_user[@]}" touch "$scratch/$name.pdf"; else "${as_user[@]}" cp "$sample" "$scratch/"; fi
   [ "$pdfenc" = empty ] && cp "$tool_double" "$app/pdfenc.exe" && echo "mode=empty" > "$work/doubles/pdfenc.control"
+  touch "$work/job-start"
   wine_as_user env WINEDEBUG=+process FOLVAREK_DOUBLES="$(folvarek_windows_path "$work/doubles")" \
     wine 'C:\Program Files\Folvarek\saveprompt.exe' 2>"$work/trace.log" </dev/null &
   pid=$!
@@ -58,7 +60,6 @@ job() {
   fi
   # A job left waiting on a message nobody answers is ended with everything else Wine runs.
   timeout 90 tail --pid="$pid" -f /dev/null || { fail "saveprompt still running after 90 s"; wine_as_user wineserver -k; }
-  cp "$work/pdfenc.exe" "$app/pdfenc.exe"
 
   if [[ "$expected" == staged* ]]; then
     local staging=${expected#staged } line
@@ -70,9 +71,12 @@ job() {
       [[ "$line" == *"${staging//\\/\\\\}\\\\$file"* ]] || fail "the stamp line does not name $staging\\$file: $line"
     done
   fi
-  for f in temp.pdf stamp.pdf Kestrix.exe; do [ ! -e "$sys32/$f" ] || fail "$f left in the system folder"; done
+  local written
+  written=$(folvarek_shared_writes_since "$work/job-start")
+  [ -z "$written" ] || fail "the job wrote under Program Files or the system folder: $written"
   [ ! -e "$drive_c/users/$user/Local Temp/Folvarek" ] || fail "left in the user's folder: $(ls -A "$drive_c/users/$user/Local Temp/Folvarek")"
-  [ -z "$(ls -A "$app/temp")" ] || fail "the scratch folder still holds: $(ls "$app/temp")"
+  [ -z "$(ls -A "$scratch" 2>/dev/null)" ] || fail "the scratch folder still holds: $(ls "$scratch")"
+  cp "$work/pdfenc.exe" "$app/pdfenc.exe"
   if [ "$ok" -eq 1 ]; then passed=$((passed + 1)); echo "  ok   $name"; else failed=$((failed + 1)); fi
 }
 
@@ -86,14 +90,13 @@ for setting in 'SaveLocation\Path=C:\Out' 'Password\Opt=0' 'AllowCopy\Opt=1' 'Al
   wine_as_user wine reg add "HKLM\\SOFTWARE\\Folvarek\\${setting%%=*}" /ve /d "${setting#*=}" /f >/dev/null 2>&1
 done
 for name in TEMP TMP; do wine_as_user wine reg add 'HKCU\Environment' /v $name /d "$own_temp" /f >/dev/null 2>&1; done
-chmod a-w "$app"
+chmod a-w "$app" "$sys32"
 mkdir -p "$work/doubles" && chown "$user" "$work/doubles" && cp "$app/pdfenc.exe" "$work/pdfenc.exe"
 
-#   name                     system folder  job PDF  pdfenc     expected
-job "standard user"          read-only      sample   installed  "staged $own_temp\\Folvarek"
-job "writable system folder" writable       sample   installed  'staged C:\windows\system32'
-job "empty job PDF"          read-only      empty    installed  "message The print job's PDF is empty: C:\\Program Files\\Folvarek\\temp\\empty job PDF.pdf"
-job "empty pdfenc result"    read-only      sample   empty      'message pdfenc did not write C:\Out\empty pdfenc result.pdf'
+#   name                  job PDF  pdfenc     expected
+job "standard user"       sample   installed  "staged $own_temp\\Folvarek"
+job "empty job PDF"       empty    installed  "message The print job's PDF is empty: C:\\users\\$user\\AppData\\Local\\Folvarek\\temp\\empty job PDF.pdf"
+job "empty pdfenc result" sample   empty      'message pdfenc did not write C:\Out\empty pdfenc result.pdf'
 
 echo "standard user: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
