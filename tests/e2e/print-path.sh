@@ -18,7 +18,6 @@ local_data="$user_home/AppData/Local/Folvarek"
 queue="$local_data/jobs"
 scratch="$local_data/temp"
 staging="$user_home/Temp/Folvarek"
-sys32="$WINEPREFIX/drive_c/windows/system32"
 sample="$work/sample.pdf"
 
 driver() { folvarek_drive "$uidriver" "$@"; }
@@ -56,8 +55,7 @@ check_result() {
     --extract withheld --print allowed --metadata Folvarek || fail "result checks for $1"
 }
 
-# A job writes only in its user's own folders: nothing under Program Files or the system folder
-# (but for the spooler's own spool files).
+# A job writes only in its user's own folders: nothing under Program Files or the system folder.
 one_job() {
   touch "$work/before-job"
   print_bg "Quarterly report" "$sample"
@@ -65,7 +63,7 @@ one_job() {
   wait_printed
   check_result "$out/Quarterly report.pdf"
   check_empty
-  local written; written=$(find "$app" "$sys32" -newer "$work/before-job" -not -path "$sys32/spool/printers*" 2>/dev/null)
+  local written; written=$(folvarek_shared_writes_since "$work/before-job")
   [ -z "$written" ] || fail "the job wrote: $written"
 }
 

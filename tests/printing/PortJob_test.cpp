@@ -178,8 +178,8 @@ struct Row {
   bool removeLocalAppData = false;
   // What must be so afterwards.
   BOOL result = TRUE;                          // of the last call made
-  std::map<std::wstring, std::string> queued;  // every file in the profiles, with its start
-  std::vector<unsigned> runners;
+  std::map<std::wstring, std::string> queued = {};  // every file in the profiles, with its start
+  std::vector<unsigned> runners = {};
   const char* logged = nullptr;  // a part of the one log line, if any
   const char* told = nullptr;    // a part of the one session message, if any
 };
