@@ -2,7 +2,9 @@
 ;   makensis -DVERSION=1.0.0 -DSAVEPROMPT=... -DSETTINGSDESK=... -DPDFENC=... -DSTAMPTOOL=...
 ;            -DSTAMPPDF=... -DPRINTSETUP=... -DJOBRUNNER=... -DMONITORDLL=... -DOUTFILE=... folvarek.nsi
 ; Silent with /S. The uninstaller keeps the settings tree unless run with /REMOVESETTINGS (silent)
-; or told so when it asks.
+; or told so when it asks. Exit codes, from printsetup's: 0 done, 1 a step failed, 3 Windows
+; protected print mode is on, 4 no "Microsoft Print To PDF", 5 /D= names a folder outside Program
+; Files; in 3 and 4 the programs are installed but nothing of the print path.
 
 Unicode true
 Target amd64-unicode
@@ -23,7 +25,8 @@ InstallDir "$PROGRAMFILES64\${PRODUCT}"
 ShowInstDetails show
 ShowUninstDetails show
 
-Page directory
+; No folder page: the queue runner runs in every user's session, so the programs stay in Program
+; Files, which only administrators may change. /D= may name a folder below it.
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
@@ -40,6 +43,17 @@ FunctionEnd
 
 Section "Folvarek"
   SetShellVarContext all
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\printsetup.exe" "${PRINTSETUP}"
+  nsExec::ExecToStack '"$PLUGINSDIR\printsetup.exe" folder "$INSTDIR"'
+  Pop $0
+  Pop $1
+  ${If} $0 != 0
+    MessageBox MB_OK|MB_ICONSTOP "$1" /SD IDOK
+    SetErrorLevel 5
+    Quit
+  ${EndIf}
+
   SetOutPath "$INSTDIR"
   File "/oname=saveprompt.exe" "${SAVEPROMPT}"
   File "/oname=settingsdesk.exe" "${SETTINGSDESK}"
@@ -56,16 +70,39 @@ Section "Folvarek"
   ; for jobs printed while nobody could be asked) and the printer "Folvarek" on its port.
   File "/oname=jobrunner.exe" "${JOBRUNNER}"
   File "/oname=printsetup.exe" "${PRINTSETUP}"
+  ; The spooler keeps a monitor loaded: over an install, it is stopped for the copy (its queue is
+  ; kept) and printsetup starts it again.
+  ${If} ${FileExists} "$SYSDIR\folvarekmon.dll"
+    nsExec::ExecToLog '"$INSTDIR\printsetup.exe" stop-spooler'
+    Pop $0
+  ${EndIf}
   SetOutPath "$SYSDIR"
+  SetOverwrite try
+  ClearErrors
   File "/oname=folvarekmon.dll" "${MONITORDLL}"
+  SetOverwrite on
   SetOutPath "$INSTDIR"
-  WriteRegStr HKLM "${RUN_KEY}" "Folvarek" '"$INSTDIR\jobrunner.exe"'
-  nsExec::ExecToLog '"$INSTDIR\printsetup.exe" install'
-  Pop $0
-  ${If} $0 == 2
-    MessageBox MB_OK|MB_ICONINFORMATION "The printer $\"Folvarek$\" was not added: this Windows has no $\"Microsoft Print To PDF$\" driver (Windows 10 or later has it). The rest of Folvarek is installed." /SD IDOK
-  ${ElseIf} $0 != 0
+  ${If} ${Errors}
+    DetailPrint "The port monitor $SYSDIR\folvarekmon.dll is in use and could not be replaced."
+    StrCpy $0 1
+  ${Else}
+    nsExec::ExecToStack '"$INSTDIR\printsetup.exe" install'
+    Pop $0
+    Pop $1
+    DetailPrint "$1"
+  ${EndIf}
+  ${If} $0 == 0
+    WriteRegStr HKLM "${RUN_KEY}" "Folvarek" '"$INSTDIR\jobrunner.exe"'
+  ${ElseIf} $0 == 3
+  ${OrIf} $0 == 4
+    ; No half print path: no monitor, port or logon entry without the printer.
+    Delete "$SYSDIR\folvarekmon.dll"
+    DeleteRegValue HKLM "${RUN_KEY}" "Folvarek"
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$1$\n$\nThe rest of Folvarek is installed." /SD IDOK
+    SetErrorLevel $0
+  ${Else}
     MessageBox MB_OK|MB_ICONEXCLAMATION "The printer $\"Folvarek$\" could not be set up (see the details). The rest of Folvarek is installed." /SD IDOK
+    SetErrorLevel 1
   ${EndIf}
 
   CreateShortCut "$SMPROGRAMS\Folvarek Settings.lnk" "$INSTDIR\settingsdesk.exe" "" "$INSTDIR\settingsdesk.exe" 0
@@ -91,6 +128,10 @@ Section "Uninstall"
   ; their users; a monitor DLL the spooler still holds goes at the next restart.
   nsExec::ExecToLog '"$INSTDIR\printsetup.exe" uninstall'
   Pop $0
+  ${If} $0 != 0
+    MessageBox MB_OK|MB_ICONEXCLAMATION "The printer $\"Folvarek$\", its port or its port monitor could not be removed (see the details). Restart Windows and run the uninstaller again." /SD IDOK
+    SetErrorLevel 1
+  ${EndIf}
   DeleteRegValue HKLM "${RUN_KEY}" "Folvarek"
   Delete /REBOOTOK "$SYSDIR\folvarekmon.dll"
   Delete "$INSTDIR\printsetup.exe"

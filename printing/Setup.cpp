@@ -1,21 +1,34 @@
 // printsetup.exe: puts the print path in place for the installer, and takes it away for the
-// uninstaller. "printsetup install" adds the monitor, its port "FOLVAREK:" and the printer
-// "Folvarek" on the "Microsoft Print To PDF" driver; "printsetup uninstall" removes them again.
-// Exit codes: 0 done, 1 failed, 2 installed without the printer because the driver is missing.
+// uninstaller.
+//   printsetup install        the monitor, its port "FOLVAREK:" and the printer "Folvarek" on the
+//                             "Microsoft Print To PDF" driver (turning that optional feature on when
+//                             Windows has it off), all or nothing
+//   printsetup uninstall      the printer's queue purged, then printer, port and monitor removed
+//   printsetup stop-spooler   stops the spooler (its queue is kept) so a loaded monitor can be replaced
+//   printsetup folder DIR     whether DIR may hold the programs
+// Exit codes (SetupResult): 0 done, 1 failed, 3 protected print mode is on, 4 no "Microsoft Print To
+// PDF", 5 the folder is not allowed.
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
 #include <winspool.h>
 
+#include <shlobj.h>
+
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "InstallRules.h"
 #include "PrintPath.h"
 
 namespace {
 
 using namespace printpath;
+using folvarek::SetupResult;
+
+int Exit(SetupResult result) { return static_cast<int>(result); }
 
 void Say(const std::wstring& text) { std::fputs((Utf8(text) + "\n").c_str(), stdout); }
 
@@ -84,23 +97,135 @@ bool SecureLogFolder() {
   return set == ERROR_SUCCESS || Failed(L"Could not protect " + folder, set);
 }
 
+// Windows' own record of its build: GetVersionEx answers what the program's manifest claims.
+unsigned WindowsBuild() {
+  wchar_t build[16];
+  DWORD size = sizeof build;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"CurrentBuildNumber",
+                   RRF_RT_REG_SZ, nullptr, build, &size) != ERROR_SUCCESS) {
+    return 0;
+  }
+  return static_cast<unsigned>(std::wcstoul(build, nullptr, 10));
+}
+
+// Windows protected print mode, as its group policy records it.
+bool ProtectedPrintOn() {
+  DWORD on = 0, size = sizeof on;
+  return RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Microsoft\\Windows NT\\Printers\\WPP",
+                      L"WindowsProtectedPrintGroupPolicyState", RRF_RT_REG_DWORD, nullptr, &on, &size) == ERROR_SUCCESS &&
+         on != 0;
+}
+
+// Runs `commandLine` without a window and waits for it, at most `timeoutMs`.
+bool RunHidden(std::wstring commandLine, DWORD timeoutMs) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                      &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  const bool ended = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  return ended && code == 0;
+}
+
+// "Microsoft Print To PDF" is an optional feature of Windows 10 and 11 that can be turned off.
+void TurnOnPdfFeature() {
+  wchar_t system[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  Say(L"Turning on the Windows feature \"Microsoft Print to PDF\"...");
+  RunHidden(L"\"" + std::wstring(system) + L"\\dism.exe\" /Online /Enable-Feature "
+            L"/FeatureName:Printing-PrintToPDFServices-Features /All /NoRestart /Quiet",
+            10 * 60 * 1000);
+}
+
+SC_HANDLE OpenSpooler(DWORD access) {
+  const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (manager == nullptr) return nullptr;
+  const SC_HANDLE spooler = OpenServiceW(manager, L"Spooler", access);
+  CloseServiceHandle(manager);
+  return spooler;
+}
+
+// Waits, bounded, for the spooler to reach `state`.
+bool SpoolerReaches(SC_HANDLE spooler, DWORD state) {
+  for (int tries = 0; tries < 300; ++tries) {
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(spooler, &status)) return false;
+    if (status.dwCurrentState == state) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
+int StopSpooler() {
+  const SC_HANDLE spooler = OpenSpooler(SERVICE_STOP | SERVICE_QUERY_STATUS);
+  if (spooler == nullptr) return Exit(SetupResult::Done);  // no spooler service: nothing holds the monitor
+  SERVICE_STATUS status{};
+  ControlService(spooler, SERVICE_CONTROL_STOP, &status);
+  const bool stopped = SpoolerReaches(spooler, SERVICE_STOPPED);
+  const DWORD error = GetLastError();
+  CloseServiceHandle(spooler);
+  if (!stopped) return Failed(L"Could not stop the print spooler", error), Exit(SetupResult::Failed);
+  return Exit(SetupResult::Done);
+}
+
+// Started again after a reinstall stopped it; already running is fine.
+void StartSpooler() {
+  const SC_HANDLE spooler = OpenSpooler(SERVICE_START | SERVICE_QUERY_STATUS);
+  if (spooler == nullptr) return;
+  if (StartServiceW(spooler, 0, nullptr) || GetLastError() == ERROR_SERVICE_ALREADY_RUNNING) {
+    SpoolerReaches(spooler, SERVICE_RUNNING);
+  }
+  CloseServiceHandle(spooler);
+}
+
 int Install() {
-  if (!SecureLogFolder()) return 1;
+  StartSpooler();
+  if (!SecureLogFolder()) return Exit(SetupResult::Failed);
+  folvarek::PrintSupport support{WindowsBuild(), ProtectedPrintOn(), DriverInstalled(), false};
+  for (;;) {
+    switch (folvarek::NextSetupStep(support)) {
+      case folvarek::SetupStep::ProtectedPrintOn:
+        Say(L"Folvarek cannot print while Windows protected print mode is on. In that mode Windows prints only "
+            L"through its own modern print stack and blocks the print components of other makers, such as the port "
+            L"the printer \"Folvarek\" prints through. An administrator can turn it off in Group Policy (Computer "
+            L"Configuration > Administrative Templates > Printers > \"Configure Windows protected print\"). "
+            L"Nothing of the printer \"Folvarek\" was installed; install Folvarek again once the mode is off.");
+        return Exit(SetupResult::ProtectedPrint);
+      case folvarek::SetupStep::NoPdfDriver:
+        Say(L"The printer \"Folvarek\" was not added: it prints through Windows' own \"Microsoft Print To PDF\" "
+            L"driver, which is missing and could not be turned on. On Windows 10 or 11 an administrator turns it on "
+            L"in \"Turn Windows features on or off\" (\"Microsoft Print to PDF\") or with \"dism /online "
+            L"/enable-feature /featurename:Printing-PrintToPDFServices-Features\", then installs Folvarek again; "
+            L"older Windows does not have it. Nothing of the printer \"Folvarek\" was installed.");
+        return Exit(SetupResult::NoPdfDriver);
+      case folvarek::SetupStep::TurnOnPdfFeature:
+        TurnOnPdfFeature();
+        support.featureTried = true;
+        support.pdfDriver = DriverInstalled();
+        continue;
+      case folvarek::SetupStep::InstallPrintPath:
+        break;
+    }
+    break;
+  }
+
   MONITOR_INFO_2W monitor{const_cast<wchar_t*>(kMonitorName), nullptr, const_cast<wchar_t*>(kMonitorDll)};
   if (!AddMonitorW(nullptr, 2, reinterpret_cast<BYTE*>(&monitor)) && GetLastError() != ERROR_PRINT_MONITOR_ALREADY_INSTALLED) {
-    return Failed(L"Could not add the port monitor " + std::wstring(kMonitorDll), GetLastError()), 1;
+    return Failed(L"Could not add the port monitor " + std::wstring(kMonitorDll), GetLastError()), Exit(SetupResult::Failed);
   }
   const std::wstring runner = OwnFolder() + L"\\" + kRunnerExe;
   const LSTATUS written = RegSetKeyValueW(HKEY_LOCAL_MACHINE, kMonitorKey, kRunnerValue, REG_SZ, runner.c_str(),
                                           static_cast<DWORD>((runner.size() + 1) * sizeof(wchar_t)));
-  if (written != ERROR_SUCCESS) return Failed(L"Could not record the queue runner", written), 1;
+  if (written != ERROR_SUCCESS) return Failed(L"Could not record the queue runner", written), Exit(SetupResult::Failed);
   const DWORD port = PortCommand(L"AddPort");
-  if (port != ERROR_SUCCESS && port != ERROR_ALREADY_EXISTS) return Failed(L"Could not add the port FOLVAREK:", port), 1;
-
-  if (!DriverInstalled()) {
-    Say(L"The printer \"Folvarek\" was not added: this Windows has no \"Microsoft Print To PDF\" driver "
-        L"(Windows 10 or later has it). The rest of Folvarek is installed.");
-    return 2;
+  if (port != ERROR_SUCCESS && port != ERROR_ALREADY_EXISTS) {
+    return Failed(L"Could not add the port FOLVAREK:", port), Exit(SetupResult::Failed);
   }
   PRINTER_INFO_2W printer{};
   printer.pPrinterName = const_cast<wchar_t*>(kPrinterName);
@@ -112,19 +237,33 @@ int Install() {
   printer.Attributes = PRINTER_ATTRIBUTE_LOCAL;
   const HANDLE added = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
   if (added == nullptr && GetLastError() != ERROR_PRINTER_ALREADY_EXISTS) {
-    return Failed(L"Could not add the printer \"Folvarek\"", GetLastError()), 1;
+    return Failed(L"Could not add the printer \"Folvarek\"", GetLastError()), Exit(SetupResult::Failed);
   }
   if (added != nullptr) ClosePrinter(added);
   Say(L"The printer \"Folvarek\" is ready.");
-  return 0;
+  return Exit(SetupResult::Done);
 }
 
-// Removes what is there; what is already gone is no failure.
+int CheckFolder(const std::wstring& folder) {
+  wchar_t programFiles[MAX_PATH];
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles)) ||
+      !folvarek::ProgramFolderAllowed(Utf8(folder), Utf8(programFiles))) {
+    Say(L"Folvarek can only be installed in " + std::wstring(programFiles) + L" or a folder below it: its programs run "
+        L"for every user, so their folder must be one only administrators may change. " + folder + L" is not.");
+    return Exit(SetupResult::FolderNotAllowed);
+  }
+  return Exit(SetupResult::Done);
+}
+
+// Removes what is there; what is already gone is no failure. Each step that fails is said, and
+// the exit code tells.
 int Uninstall() {
   bool ok = true;
   HANDLE printer = nullptr;
   PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
   if (OpenPrinterW(const_cast<wchar_t*>(kPrinterName), &printer, &all)) {
+    // A printer with jobs is only marked for deletion, and its monitor stays in use: the queue goes first.
+    if (!SetPrinterW(printer, 0, nullptr, PRINTER_CONTROL_PURGE)) ok = Failed(L"Could not clear the queue of \"Folvarek\"", GetLastError());
     if (!DeletePrinter(printer)) ok = Failed(L"Could not remove the printer \"Folvarek\"", GetLastError());
     ClosePrinter(printer);
   }
@@ -132,11 +271,14 @@ int Uninstall() {
   if (port != ERROR_SUCCESS && port != ERROR_UNKNOWN_PORT && port != ERROR_UNKNOWN_PRINT_MONITOR) {
     ok = Failed(L"Could not remove the port FOLVAREK:", port);
   }
-  if (!DeleteMonitorW(nullptr, nullptr, const_cast<wchar_t*>(kMonitorName)) && GetLastError() != ERROR_UNKNOWN_PRINT_MONITOR) {
+  if (DeleteMonitorW(nullptr, nullptr, const_cast<wchar_t*>(kMonitorName)) || GetLastError() == ERROR_UNKNOWN_PRINT_MONITOR) {
+    // Only a monitor the spooler let go loses its key: with the key gone, a monitor still in use
+    // would be left without its ports.
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMonitorKey);
+  } else {
     ok = Failed(L"Could not remove the port monitor", GetLastError());
   }
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMonitorKey);
-  return ok ? 0 : 1;
+  return Exit(ok ? SetupResult::Done : SetupResult::Failed);
 }
 
 }  // namespace
@@ -145,6 +287,8 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring action = argc == 2 ? argv[1] : L"";
   if (action == L"install") return Install();
   if (action == L"uninstall") return Uninstall();
-  std::fputs("usage: printsetup install|uninstall\n", stderr);
-  return 1;
+  if (action == L"stop-spooler") return StopSpooler();
+  if (argc == 3 && std::wstring(argv[1]) == L"folder") return CheckFolder(argv[2]);
+  std::fputs("usage: printsetup install|uninstall|stop-spooler|folder DIR\n", stderr);
+  return Exit(SetupResult::Failed);
 }

@@ -229,28 +229,71 @@ scratch_not_empty() {
   check_empty
 }
 
+# No part of the print path is left: printer, port, monitor, logon entry, monitor DLL.
+check_no_print_path() {
+  [ ! -e "$WINEPREFIX/drive_c/windows/system32/folvarekmon.dll" ] || fail "the monitor DLL is there"
+  ! wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Printers\Folvarek' >/dev/null 2>&1 || fail "the printer is there"
+  ! wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Folvarek Port' >/dev/null 2>&1 || fail "the monitor is there"
+  ! wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Folvarek >/dev/null 2>&1 || fail "the Run entry is there"
+}
+
+# The installer run silently again over the running install, with a job queued: the job, the
+# settings and the PDFs survive, the programs are the new ones, and the printer still prints.
+reinstall() {
+  mkdir -p "$queue" && cp "$sample" "$queue/Queued before.pdf"
+  echo stale > "$app/saveprompt.exe"
+  wine "$(folvarek_windows_path "$installer")" /S || fail "the reinstall failed"
+  cmp -s "$app/saveprompt.exe" "$(dirname "$installer")/../saveprompt/saveprompt.exe" || fail "saveprompt.exe was not replaced"
+  [ -e "$queue/Queued before.pdf" ] || fail "the queued job was lost"
+  expect_eq "$(wine reg query 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve | tr -d '\r' | sed -n 's/.*REG_SZ *//p')" 'C:\Out'
+  print_bg "After the reinstall" "$sample"
+  answer_save "Queued before" "Queued before"
+  answer_save "After the reinstall" "After the reinstall"
+  wait_printed
+  for name in "Queued before" "After the reinstall"; do check_result "$out/$name.pdf"; done
+  check_empty
+}
+
 uninstall() {
   mkdir -p "$queue" && cp "$sample" "$queue/Waiting.pdf"
   folvarek_uninstall || fail "the uninstaller failed"
-  for f in "$app/jobrunner.exe" "$app/printsetup.exe" "$WINEPREFIX/drive_c/windows/system32/folvarekmon.dll"; do
-    [ ! -e "$f" ] || fail "$f left after uninstall"
-  done
-  ! wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Printers\Folvarek' >/dev/null 2>&1 || fail "the printer is still there"
-  ! wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Folvarek Port' >/dev/null 2>&1 || fail "the monitor is still there"
-  ! wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Folvarek >/dev/null 2>&1 || fail "the Run entry is still there"
+  for f in "$app/jobrunner.exe" "$app/printsetup.exe"; do [ ! -e "$f" ] || fail "$f left after uninstall"; done
+  check_no_print_path
   [ -e "$queue/Waiting.pdf" ] || fail "a queued job was removed"
   [ -e "$out/Quarterly report.pdf" ] || fail "the user's PDFs were removed"
 }
 
-# Before Windows 10 there is no "Microsoft Print To PDF": the rest is set up and the user is told.
+# A silent install that cannot set up the print path: its exit code says why, the programs are
+# there, nothing of the print path is.
+install_fails_with() {
+  local expected=$1 rc
+  wine "$(folvarek_windows_path "$installer")" /S; rc=$?
+  expect_eq "$rc" "$expected"
+  [ -e "$app/saveprompt.exe" ] || fail "the programs were not installed"
+  check_no_print_path
+  folvarek_uninstall || fail "the uninstaller failed"
+}
+
+# Windows protected print mode on, as its group policy records it.
+protected_print_mode() {
+  local policy='HKLM\SOFTWARE\Policies\Microsoft\Windows NT\Printers\WPP'
+  wine reg add "$policy" /v WindowsProtectedPrintGroupPolicyState /t REG_DWORD /d 1 /f >/dev/null
+  install_fails_with 3
+  wine reg delete "$policy" /f >/dev/null
+}
+
+# Without "Microsoft Print To PDF" (and Wine cannot turn the feature on): no half print path.
 no_pdf_driver() {
   wine reg delete 'HKLM\System\CurrentControlSet\Control\Print\Environments\Windows x64\Drivers\Version-3\Microsoft Print To PDF' /f >/dev/null 2>&1
-  local said rc
-  said=$(wine "$(folvarek_windows_path "$(dirname "$printpdf")/printsetup.exe")" install | tr -d '\r'); rc=$?
-  expect_eq "$rc" 2
-  expect_eq "$said" 'The printer "Folvarek" was not added: this Windows has no "Microsoft Print To PDF" driver (Windows 10 or later has it). The rest of Folvarek is installed.'
-  wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Folvarek Port\Ports\FOLVAREK:' >/dev/null 2>&1 || fail "no port"
-  wine "$(folvarek_windows_path "$(dirname "$printpdf")/printsetup.exe")" uninstall || fail "uninstall without a printer failed"
+  install_fails_with 4
+}
+
+# A folder outside Program Files inherits what users may change there: refused, nothing copied.
+folder_outside_program_files() {
+  local rc
+  wine "$(folvarek_windows_path "$installer")" /S /D=C:\\Folvarek; rc=$?
+  expect_eq "$rc" 5
+  [ ! -e "$WINEPREFIX/drive_c/Folvarek" ] || fail "files were copied to C:\\Folvarek"
 }
 
 scenario() {
@@ -280,8 +323,11 @@ scenario "titles: empty, 300 characters, forbidden characters, non-ASCII" titles
 scenario "no queue folder: the job fails and is logged" failure_fails_the_job
 scenario "saveprompt cannot start: the job stays queued for the runner at logon" saveprompt_cannot_start
 scenario "a file left in the scratch folder holds the queue back" scratch_not_empty
+scenario "reinstall over the running install keeps the queue and prints" reinstall
 scenario "uninstall keeps queued jobs and PDFs" uninstall
-scenario "no \"Microsoft Print To PDF\": the rest is set up, the user is told" no_pdf_driver
+scenario "a folder outside Program Files is refused" folder_outside_program_files
+scenario "protected print mode on: no print path, exit code 3" protected_print_mode
+scenario "no \"Microsoft Print To PDF\": no print path, exit code 4" no_pdf_driver
 
 echo "print path: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,0 +1,35 @@
+// Decisions of the printer setup that need no Windows: where the programs may live, what to do
+// for the Windows found, and the exit code that tells a deployment tool what happened.
+#pragma once
+
+#include <string_view>
+
+namespace folvarek {
+
+// The queue runner runs in every user's session and at every logon, so its folder must be one only
+// administrators may change: the 64-bit Program Files folder or a folder below it. `chosen` and
+// `programFiles` are compared without regard to ASCII case, trailing backslashes, or "." and ".."
+// steps, which do not count as staying below.
+[[nodiscard]] bool ProgramFolderAllowed(std::string_view chosen, std::string_view programFiles);
+
+// What Windows offers the print path.
+struct PrintSupport {
+  unsigned build = 0;             // Windows' build number (10240 and later: Windows 10 and 11)
+  bool protectedPrint = false;    // Windows protected print mode is on
+  bool pdfDriver = false;         // "Microsoft Print To PDF" is installed
+  bool featureTried = false;      // turning the optional feature on was tried already
+};
+
+enum class SetupStep {
+  InstallPrintPath,   // all there: monitor, port, printer
+  TurnOnPdfFeature,   // Windows 10 or 11 without the driver: turn its optional feature on, then look again
+  ProtectedPrintOn,   // third-party print components are blocked: install nothing of the print path
+  NoPdfDriver,        // no driver and no way to add one here: install nothing of the print path
+};
+
+[[nodiscard]] SetupStep NextSetupStep(const PrintSupport& support);
+
+// Exit codes of the printer setup and of the installer that runs it.
+enum class SetupResult { Done = 0, Failed = 1, ProtectedPrint = 3, NoPdfDriver = 4, FolderNotAllowed = 5 };
+
+}  // namespace folvarek
