@@ -23,7 +23,8 @@ std::string QuoteArgument(std::string_view value) {
 }
 
 std::string BuildPdfencArgs(std::string_view scratchFolder, std::string_view baseName, std::string_view extension,
-                            std::string_view targetPath, std::string_view password, std::string_view permissions) {
+                            std::string_view targetPath, std::string_view password, std::string_view permissions,
+                            int keyBits) {
   std::string input(scratchFolder);
   input += '\\';
   input += baseName;
@@ -35,7 +36,8 @@ std::string BuildPdfencArgs(std::string_view scratchFolder, std::string_view bas
   line += ' ' + QuoteArgument(password);
   line += ' ';
   line += permissions;
-  line += " 128 Creator \"Folvarek\" Producer \"Folvarek\"";
+  line += ' ' + std::to_string(keyBits);
+  line += " Creator \"Folvarek\" Producer \"Folvarek\"";
   return line;
 }
 

@@ -17,10 +17,10 @@ namespace folvarek {
 
 // The security tool's argument line (`strArgs`): input path (the job's PDF in the scratch folder),
 // target path and the password twice, each quoted; the permission code as it is (it may be empty);
-// 128; the Creator and Producer names.
+// the key length in bits; the Creator and Producer names.
 [[nodiscard]] std::string BuildPdfencArgs(std::string_view scratchFolder, std::string_view baseName,
                                           std::string_view extension, std::string_view targetPath,
-                                          std::string_view password, std::string_view permissions);
+                                          std::string_view password, std::string_view permissions, int keyBits);
 
 // The stamp tool's line: the two staging files (in the user's own staging folder) unquoted unless
 // their path holds a blank or a quote, the target quoted.

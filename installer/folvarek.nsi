@@ -105,6 +105,14 @@ Section "Folvarek"
     SetErrorLevel 1
   ${EndIf}
 
+  ; A new install secures with AES-256; a key length already stored ("128" too) is the user's choice
+  ; and stays.
+  ClearErrors
+  ReadRegStr $0 HKLM "Software\Folvarek\KeyLength\Opt" ""
+  ${If} ${Errors}
+    WriteRegStr HKLM "Software\Folvarek\KeyLength\Opt" "" "256"
+  ${EndIf}
+
   CreateShortCut "$SMPROGRAMS\Folvarek Settings.lnk" "$INSTDIR\settingsdesk.exe" "" "$INSTDIR\settingsdesk.exe" 0
 
   WriteUninstaller "$INSTDIR\uninstall.exe"

@@ -26,6 +26,7 @@ struct JobState {
   std::string AskforPass;
   std::string AllowCopy;
   std::string AllowPrint;
+  std::string KeyLength;
   std::string strPermissions;
   std::string strArgs;
 

@@ -71,6 +71,7 @@ void FrmPDFOptions::ReadSettings() {
   job_.AskforPass = ModReg::GetPasswordOpt();
   job_.AllowCopy = ModReg::GetAllowCopyOpt();
   job_.AllowPrint = ModReg::GetAllowPrintOpt();
+  job_.KeyLength = ModReg::GetKeyLengthOpt();
 }
 
 // The save folder is the prompt's starting folder; it is created before anything is asked. Without

@@ -127,7 +127,7 @@ void CopyDirectly(JobState& job) {
 
 void SecurityPass(JobState& job, milliseconds stallLimit) {
   job.strArgs = folvarek::BuildPdfencArgs(job.scratchFolder, job.baseName, job.extension, job.targetPath, strPassword,
-                                          job.strPermissions);
+                                          job.strPermissions, folvarek::KeyLengthBits(job.KeyLength));
   WaitDelay = folvarek::WaitDelayFor(AwaitJobPdf(job.jobPdfPath, stallLimit));
   if (!folvarek::NeedsSecurityPass(job.AllowCopy, job.AllowPrint, job.AskforPass)) {
     CopyDirectly(job);

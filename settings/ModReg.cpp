@@ -67,11 +67,13 @@ std::string GetPasswordOpt() { return ReadSetting("Password", "Opt"); }
 std::string GetAllowCopyOpt() { return ReadSetting("AllowCopy", "Opt"); }
 std::string GetAllowPrintOpt() { return ReadSetting("AllowPrint", "Opt"); }
 std::string GetViewPDFOpt() { return ReadSetting("ViewPDF", "Opt"); }
+std::string GetKeyLengthOpt() { return ReadSetting("KeyLength", "Opt"); }
 
 bool SetSaveLocation(std::string_view path) { return WriteSetting("SaveLocation", "Path", path); }
 bool SetPasswordOpt(std::string_view flag) { return WriteSetting("Password", "Opt", flag); }
 bool SetAllowCopyOpt(std::string_view flag) { return WriteSetting("AllowCopy", "Opt", flag); }
 bool SetAllowPrintOpt(std::string_view flag) { return WriteSetting("AllowPrint", "Opt", flag); }
 bool SetViewPDFOpt(std::string_view flag) { return WriteSetting("ViewPDF", "Opt", flag); }
+bool SetKeyLengthOpt(std::string_view bits) { return WriteSetting("KeyLength", "Opt", bits); }
 
 }  // namespace ModReg

@@ -1,6 +1,7 @@
 // The settings tree HKEY_LOCAL_MACHINE\SOFTWARE\Folvarek: one reader and one writer per setting.
 // Each setting's data is the default value of SOFTWARE\Folvarek\<setting>\<Opt|Path>, a REG_SZ in
-// the process code page (UTF-8 through the manifest). Readers give empty text for anything missing
+// the process code page (UTF-8 through the manifest). KeyLength holds a number of bits ("256" or
+// "128") rather than a flag. Readers give empty text for anything missing
 // or unreadable; writers report whether the value was stored. No state is kept between calls.
 #pragma once
 
@@ -25,6 +26,7 @@ namespace ModReg {
 [[nodiscard]] std::string GetAllowCopyOpt();
 [[nodiscard]] std::string GetAllowPrintOpt();
 [[nodiscard]] std::string GetViewPDFOpt();
+[[nodiscard]] std::string GetKeyLengthOpt();
 
 // The text is stored exactly as given: never trimmed, quoted or extended.
 [[nodiscard]] bool SetSaveLocation(std::string_view path);
@@ -32,5 +34,6 @@ namespace ModReg {
 [[nodiscard]] bool SetAllowCopyOpt(std::string_view flag);
 [[nodiscard]] bool SetAllowPrintOpt(std::string_view flag);
 [[nodiscard]] bool SetViewPDFOpt(std::string_view flag);
+[[nodiscard]] bool SetKeyLengthOpt(std::string_view bits);
 
 }  // namespace ModReg

@@ -38,6 +38,8 @@ constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
      240, 370, 4815, 195},
     {"Button", "Stop users copying from PDF files you create", kCheckBox, 0, FrmPref::Frame2, 240, 755, 3615, 195},
     {"Button", "Stop users printing from PDF files you create", kCheckBox, 0, FrmPref::Frame2, 240, 1130, 3615, 195},
+    {"Button", "Encrypt with 256-bit AES (PDF readers from 2010 on)", kCheckBox, 0, FrmPref::Frame2, 240, 1505, 4215,
+     195},
     {"Button", "&Browse", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, FrmPref::Frame3, 5700, 1060, 765, 285},
     {"Edit", "", kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, FrmPref::Frame3, 240, 1060, 5430, 285},
     {"Button", "Automatically open PDF file after creation", kCheckBox, 0, FrmPref::Frame3, 240, 350, 3375, 195},
@@ -45,7 +47,8 @@ constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
      760, 3495, 255},
     // The frames come last, so they lie under the controls they hold.
     {"Button", " Settings ", kChild | BS_GROUPBOX, 0, kWindow, 240, 240, 6615, 1695},
-    {"Button", " Security ", kChild | BS_GROUPBOX, 0, kWindow, 240, 1995, 6615, 1695},
+    // A fourth row in the security frame: it grows by what the row needs, into the room above the buttons.
+    {"Button", " Security ", kChild | BS_GROUPBOX, 0, kWindow, 240, 1995, 6615, 1890},
 };
 
 constexpr int kClientWidth = 7065;
@@ -141,6 +144,7 @@ INT_PTR FrmPref::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case chkPassword:
         case chkAllowCopy:
         case chkAllowPrint:
+        case chkKeyLength:
         case chkPDFResults: CheckBox_Click(static_cast<Control>(index)); break;
         default: break;  // Enter and Escape: the window has no default or cancel button
       }
@@ -246,6 +250,8 @@ void FrmPref::Form_Load() {
   SetCheck(chkAllowCopy, folvarek::CheckStateFromFlag(ModReg::GetAllowCopyOpt()));
   SetCheck(chkPassword, folvarek::CheckStateFromFlag(ModReg::GetPasswordOpt()));
   SetCheck(chkPDFResults, folvarek::CheckStateFromFlag(ModReg::GetViewPDFOpt()));
+  const bool aes256 = folvarek::KeyLengthBits(ModReg::GetKeyLengthOpt()) == 256;
+  SetCheck(chkKeyLength, aes256 ? folvarek::CheckState::Ticked : folvarek::CheckState::Clear);
 }
 
 // However the window closes, a missing folder named in the text box is created; nothing is stored.
@@ -304,7 +310,8 @@ bool FrmPref::SaveChanges() {
   const bool copy = ModReg::SetAllowCopyOpt(folvarek::FlagFromCheckState(CheckOf(chkAllowCopy)));
   const bool print = ModReg::SetAllowPrintOpt(folvarek::FlagFromCheckState(CheckOf(chkAllowPrint)));
   const bool view = ModReg::SetViewPDFOpt(folvarek::FlagFromCheckState(CheckOf(chkPDFResults)));
-  return password && copy && print && view;
+  const bool keyLength = ModReg::SetKeyLengthOpt(CheckOf(chkKeyLength) == folvarek::CheckState::Ticked ? "256" : "128");
+  return password && copy && print && view && keyLength;
 }
 
 std::string FrmPref::PathText() const {

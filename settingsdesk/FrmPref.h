@@ -1,5 +1,6 @@
-// The preferences window "Folvarek Settings": shows the stored default folder and the four options
-// and stores them when the user presses OK. It is shown modeless; the program runs while it is open.
+// The preferences window "Folvarek Settings": shows the stored default folder, the four options and
+// the key length and stores them when the user presses OK. It is shown modeless; the program runs
+// while it is open.
 #pragma once
 
 #include <windows.h>
@@ -30,7 +31,8 @@ class FrmPref {
   // Checks the location, creates its folder when missing and stores it. True when it was accepted
   // and stored; a blank location or a failed write has been reported to the user when false.
   [[nodiscard]] bool CheckRemainingSettings();
-  // Stores the four option flags, each write independent of the others; true when all were stored.
+  // Stores the four option flags and the key length, each write independent of the others; true
+  // when all were stored.
   [[nodiscard]] bool SaveChanges();
 
   // The controls, in the order the keyboard focus moves through them, then those it skips.
@@ -40,6 +42,7 @@ class FrmPref {
     chkPassword,
     chkAllowCopy,
     chkAllowPrint,
+    chkKeyLength,
     CmdBFFolder,
     TxtPath,
     chkPDFResults,

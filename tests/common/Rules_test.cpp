@@ -100,12 +100,22 @@ TEST(Rules, WaitDelayIsTheSizeUpTo3072BytesThenHalfAMillisecondPerThousand) {
   for (const auto& [size, delay] : cases) EXPECT_EQ(WaitDelayFor(size), delay) << size;
 }
 
+// Only the text "256" asks for AES-256; whatever else is stored secures as before, and the number
+// goes into pdfenc's line in the key length's place.
+TEST(Rules, KeyLengthIs256ForExactlyTheText256) {
+  const std::pair<std::string, int> cases[] = {{"256", 256}, {"", 128}, {"128", 128}, {" 256", 128}, {"256 ", 128},
+                                               {"256.0", 128}, {"0256", 128}, {"256\0"s, 128}, {"40", 128}};
+  for (const auto& [text, bits] : cases) EXPECT_EQ(KeyLengthBits(text), bits) << '"' << text << '"';
+  EXPECT_EQ(BuildPdfencArgs("C:\\t", "j", "pdf", "C:\\o.pdf", "", "10100000", 256),
+            R"("C:\t\j.pdf" "C:\o.pdf" "" "" 10100000 256 Creator "Folvarek" Producer "Folvarek")");
+}
+
 #ifdef _WIN32
 // Every password comes back whole through Windows' own parser, between its neighbours.
 TEST(Rules, PasswordsSurviveCommandLineToArgvW) {
   for (const std::string password : {"", "two words", R"(quote"inside)", R"(ends\)", R"(ends\\)", R"(\"both\")", "\"",
                                      R"(a\\"b)", "\xd0\xbf\xd0\xb0 \"x\" \\"}) {
-    const std::string line = "p.exe " + BuildPdfencArgs("C:\\A\\temp", "j", "pdf", "C:\\o.pdf", password, "10100000");
+    const std::string line = "p.exe " + BuildPdfencArgs("C:\\A\\temp", "j", "pdf", "C:\\o.pdf", password, "10100000", 128);
     std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, nullptr, 0), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
     int count = 0;

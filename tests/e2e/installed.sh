@@ -26,7 +26,8 @@ expect_eq() { [ "$1" == "$2" ] || fail "expected: $2"$'\n'"         got:      $1
 # Waits (bounded) for a background process started by this script.
 wait_pid() { timeout 60 tail --pid="$1" -s 0.2 -f /dev/null || { fail "process $1 still running after 60 s"; kill "$1"; }; }
 
-# settingsdesk, played by the driver: password, copy, print, view (0 or 1 each), folder C:\Out.
+# settingsdesk, played by the driver: password, copy, print, view, 256-bit AES (0 or 1 each; "-" for
+# the last: no key length stored at all), folder C:\Out.
 set_options() {
   local title="Folvarek Settings" box
   wine "C:\\Program Files\\Folvarek\\settingsdesk.exe" >/dev/null 2>&1 &
@@ -34,13 +35,16 @@ set_options() {
   driver wait "$title" || { fail "settingsdesk did not open"; return; }
   driver type "$title" 1 'C:\Out'
   for box in "Ask if you want to set a password when creating your PDF file" "Stop users copying from PDF files you create" \
-    "Stop users printing from PDF files you create" "Automatically open PDF file after creation"; do
-    driver check "$title" "$box" "${flags[0]}"
+    "Stop users printing from PDF files you create" "Automatically open PDF file after creation" \
+    "Encrypt with 256-bit AES (PDF readers from 2010 on)"; do
+    [ "${flags[0]}" = - ] || driver check "$title" "$box" "${flags[0]}"
     flags=("${flags[@]:1}")
   done
   driver click "$title" "OK"
   wait_pid "$pid"
+  [ "$5" != - ] || wine reg delete 'HKLM\SOFTWARE\Folvarek\KeyLength' /f >/dev/null 2>&1
 }
+key_length() { wine reg query 'HKLM\SOFTWARE\Folvarek\KeyLength\Opt' /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
 
 # One print job: the sample goes through the pipeline stand-in, the driver answers the prompts
 # (a password, "-" for none; then "overwrite" or "view"), and the result is checked.
@@ -80,6 +84,8 @@ groff -ms -t -Tpdf -dpaper=a4 -P-pa4 "$root/tests/e2e/sample-document.ms" > "$sa
 # This machine is to have no PDF viewer (a fresh prefix hands PDF files to winebrowser).
 wine reg delete 'HKLM\Software\Classes\.pdf' /f >/dev/null 2>&1
 wine reg delete 'HKLM\Software\Classes\pdffile' /f >/dev/null 2>&1
+current="a new install secures with AES-256"
+expect_eq "$(key_length)" 256
 
 # scenario | options | file name | password | step | what the result must show
 while IFS='|' read -r current options name password step checks; do
@@ -89,14 +95,23 @@ while IFS='|' read -r current options name password step checks; do
   eval "print_job \"$name\" '$password' '$step' $checks"
   [ "$failed" -eq "$before" ] && echo "  ok   $current"
 done <<'TABLE'
-no options|0 0 0 0|plain|-|-|--encrypted no
-password only|1 0 0 0|secret|pa ss"w\|-|--encrypted yes --print allowed --extract allowed --metadata Folvarek
-copying and printing stopped|0 1 1 0|locked|-|-|--encrypted yes --print withheld --extract withheld --metadata Folvarek
-everything, no viewer|1 1 1 1|all|pw|view|--encrypted yes --print withheld --extract withheld --metadata Folvarek
-non-ASCII target name, copying stopped|0 1 0 0|Отчёт за квартал|-|-|--encrypted yes --print allowed --extract withheld
-an existing target replaced after Yes|0 0 0 0|again.pdf|-|overwrite|--encrypted no
+no options|0 0 0 0 1|plain|-|-|--encrypted no
+password only|1 0 0 0 1|secret|pa ss"w\|-|--encrypted yes --revision 6 --print allowed --extract allowed --metadata Folvarek
+copying and printing stopped|0 1 1 0 1|locked|-|-|--encrypted yes --revision 6 --print withheld --extract withheld --metadata Folvarek
+everything, no viewer|1 1 1 1 1|all|pw|view|--encrypted yes --revision 6 --print withheld --extract withheld --metadata Folvarek
+non-ASCII target name, copying stopped|0 1 0 0 1|Отчёт за квартал|-|-|--encrypted yes --revision 6 --print allowed --extract withheld
+a non-ASCII password|1 0 1 0 1|umlaut|Pässwörd€|-|--encrypted yes --revision 6 --print withheld --extract allowed
+256-bit AES cleared: AES-128|1 1 0 0 0|aes128|pw|-|--encrypted yes --revision 4 --print allowed --extract withheld --metadata Folvarek
+no key length stored: AES-128|0 0 1 0 -|nokey|-|-|--encrypted yes --revision 4 --print withheld --extract allowed --metadata Folvarek
+an existing target replaced after Yes|0 0 0 0 1|again.pdf|-|overwrite|--encrypted no
 TABLE
 expect_eq "$(wine reg query 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve | tr -d '\r' | sed -n 's/.*REG_SZ *//p')" 'C:\Out'
+
+# Installing again keeps the key length the user chose.
+current="installing again keeps the stored key length"
+wine reg add 'HKLM\SOFTWARE\Folvarek\KeyLength\Opt' /ve /d 128 /f >/dev/null 2>&1
+wine "$(folvarek_windows_path "$installer")" /S || fail "the second install failed"
+expect_eq "$(key_length)" 128
 
 current=uninstall before=$failed
 folvarek_uninstall || fail "the uninstaller failed"

@@ -125,7 +125,7 @@ class Job {
   }
   // file:PATH=CONTENT, folder:PATH, control:TOOL=LINES, double:PATH (a copy of the tool double),
   // readonly:PATH, hidden:PATH, delete:PATH, no-viewer, path:FOLDER (put first on the search path
-  // saveprompt inherits)
+  // saveprompt inherits), key-length:TEXT (stored as the KeyLength setting)
   void Prepare(const std::string& verb, const std::string& arg) {
     const std::string path = At(arg.substr(0, arg.find('='))), value = arg.substr(arg.find('=') + 1);
     if (verb == "file" || verb == "double") std::filesystem::create_directories(path.substr(0, path.find_last_of('\\')));
@@ -145,6 +145,8 @@ class Job {
       RegDeleteTreeA(HKEY_CLASSES_ROOT, "FolvarekTest.Viewer");
     } else if (verb == "path") {
       SetEnvironmentVariableA("PATH", (path + ";" + path_).c_str());
+    } else if (verb == "key-length") {
+      EXPECT_TRUE(ModReg::SetKeyLengthOpt(arg));
     } else {
       ADD_FAILURE() << "unknown setup " << verb;
     }
@@ -347,6 +349,8 @@ const Row kRows[] = {
      {kPassword, kMismatch, kMismatch, kSave}, {{"Out\\report.pdf", kSecured + kStamped}},
      {{"pdfenc", "\"" + kScratch + "\\job.pdf\" \"" + kReportPath + "\" \"\" \"\" 10000000 128 Creator \"Folvarek\" Producer \"Folvarek\"\n"},
       {"Kestrix", "password-unset\n"}}},
+    {"a stored \"256\" asks pdfenc for 256-bit keys", {"job.pdf"}, {"Out", "0", "1", "0", "0"}, {"key-length:256"},
+     {"save:r.pdf"}, {kSave}, {{"Out\\r.pdf", kSecured + kStamped}}, {{"pdfenc", "arg5=10000000\narg6=256\narg7=Creator\n"}}},
     {"a password is trimmed and reaches both tools intact", {"job.pdf"}, {"Out", "1", "0", "1", "0"}, {},
      {"type:  say \"hi\" \\  |  say \"hi\" \\  ", "pw-enter", "save:report.pdf"}, {kPassword, kSave},
      {{"Out\\report.pdf", kSecured + kStamped}},
@@ -412,7 +416,7 @@ namespace {
 std::optional<JobError> PostProcess(std::chrono::milliseconds stallLimit, const std::string& saveFolder = kOut + "\\",
                                     std::string* labels = nullptr) {
   std::filesystem::create_directories(kOut);
-  JobState job{kJob, kScratch, saveFolder, kScratch + "\\job.pdf", "job", "pdf", kReportPath, "0", "0", "1", "00100000", "", "", false};
+  JobState job{kJob, kScratch, saveFolder, kScratch + "\\job.pdf", "job", "pdf", kReportPath, "0", "0", "1", "", "00100000", "", "", false};
   strPassword.clear();
   const auto label = [labels](const std::string& text) { if (labels != nullptr) *labels += text + "|"; };
   try {
@@ -459,7 +463,7 @@ TEST(PostProcessing, ALockedTargetOfTheDirectCopySendsTheUserBackAndTheRetryStar
   const Job job({"locked", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"file:Out\\report.pdf=held"}});
   const HANDLE lock = CreateFileA(At("Out\\report.pdf").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  JobState state{kJob, kScratch, kOut + "\\", kScratch + "\\job.pdf", "job", "pdf", kReportPath, "0", "0", "0", "10100000", "", "", false};
+  JobState state{kJob, kScratch, kOut + "\\", kScratch + "\\job.pdf", "job", "pdf", kReportPath, "0", "0", "0", "", "10100000", "", "", false};
   const auto label = [](const std::string&) {};
   try {
     RunPostProcessing(state, nullptr, {label, label}, 1s);

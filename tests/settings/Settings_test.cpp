@@ -50,6 +50,7 @@ const struct {
     {ModReg::GetAllowCopyOpt, ModReg::SetAllowCopyOpt, "SOFTWARE\\Folvarek\\AllowCopy\\Opt", "2", L"2"},
     {ModReg::GetAllowPrintOpt, ModReg::SetAllowPrintOpt, "SOFTWARE\\Folvarek\\AllowPrint\\Opt", "0.5", L"0.5"},
     {ModReg::GetViewPDFOpt, ModReg::SetViewPDFOpt, "SOFTWARE\\Folvarek\\ViewPDF\\Opt", "", L""},
+    {ModReg::GetKeyLengthOpt, ModReg::SetKeyLengthOpt, "SOFTWARE\\Folvarek\\KeyLength\\Opt", "256", L"256"},
 };
 
 }  // namespace

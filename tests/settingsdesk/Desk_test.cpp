@@ -21,11 +21,12 @@ using namespace std::chrono_literals;
 namespace {
 
 const std::string kScratch = "C:\\folvarek-settingsdesk";
-const char* const kKeys[] = {"SaveLocation\\Path", "Password\\Opt", "AllowCopy\\Opt", "AllowPrint\\Opt", "ViewPDF\\Opt"};
+const char* const kKeys[] = {"SaveLocation\\Path", "Password\\Opt", "AllowCopy\\Opt", "AllowPrint\\Opt", "ViewPDF\\Opt",
+                             "KeyLength\\Opt"};
 const char* const kBoxes[] = {"", "Ask if you want to set a password when creating your PDF file",
                               "Stop users copying from PDF files you create", "Stop users printing from PDF files you create",
-                              "Automatically open PDF file after creation"};
-enum { kLocation, kPassword, kCopy, kPrint, kView };
+                              "Automatically open PDF file after creation", "Encrypt with 256-bit AES (PDF readers from 2010 on)"};
+enum { kLocation, kPassword, kCopy, kPrint, kView, kKeyLength };
 const std::string kPleaseSpecify = "settingsdesk | Please specify a location to save files | OK | none";
 const std::string kCouldNotSave = "settingsdesk | Could not Save Settings | OK | none";
 
@@ -41,10 +42,10 @@ std::string ShellName(int folderId) {
 
 std::string KeyPath(int setting) { return std::string("SOFTWARE\\Folvarek\\") + kKeys[setting]; }
 
-// The five stored values, "-" for a missing one.
+// The six stored values, "-" for a missing one.
 std::vector<std::string> Stored() {
   std::vector<std::string> values;
-  for (int setting = kLocation; setting <= kView; ++setting) {
+  for (int setting = kLocation; setting <= kKeyLength; ++setting) {
     char data[1024] = {};
     DWORD size = sizeof data;
     const bool found = RegGetValueA(HKEY_LOCAL_MACHINE, KeyPath(setting).c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data,
@@ -53,7 +54,7 @@ std::vector<std::string> Stored() {
   }
   return values;
 }
-const std::vector<std::string> kNothing(5, "-");
+const std::vector<std::string> kNothing(6, "-");
 
 void Store(int setting, const std::string& text) {
   ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, KeyPath(setting).c_str(), nullptr, REG_SZ, text.c_str(),
@@ -85,10 +86,11 @@ const Designed kTable[] = {
     {"Static", "Default to this directory when creating PDF files:", " Settings ", 240, 760, 3495, 255},
     {"Edit", "", " Settings ", 240, 1060, 5430, 285},
     {"Button", "&Browse", " Settings ", 5700, 1060, 765, 285},
-    {"Button", " Security ", nullptr, 240, 1995, 6615, 1695},
+    {"Button", " Security ", nullptr, 240, 1995, 6615, 1890},
     {"Button", "Ask if you want to set a password when creating your PDF file", " Security ", 240, 370, 4815, 195},
     {"Button", "Stop users copying from PDF files you create", " Security ", 240, 755, 3615, 195},
     {"Button", "Stop users printing from PDF files you create", " Security ", 240, 1130, 3615, 195},
+    {"Button", "Encrypt with 256-bit AES (PDF readers from 2010 on)", " Security ", 240, 1505, 4215, 195},
     {"Button", "&OK", nullptr, 4530, 4080, 1140, 375},
     {"Button", "&Cancel", nullptr, 5730, 4080, 1140, 375},
 };
@@ -132,7 +134,7 @@ class SettingsDesk : public ::testing::Test {
     ASSERT_TRUE(CreateDirectoryA(kScratch.c_str(), nullptr));
   }
   void TearDown() override {
-    for (int setting = kLocation; setting <= kView; ++setting) {
+    for (int setting = kLocation; setting <= kKeyLength; ++setting) {
       if (Stored()[setting] != "-") Lock(setting, false);
     }
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Folvarek");
@@ -149,7 +151,7 @@ class SettingsDesk : public ::testing::Test {
   HWND Box(int setting) const { return setting == kLocation ? uidriver::Controls(form_, "Edit").at(0) : Control(kBoxes[setting]); }
   std::vector<int> Checks() const {
     std::vector<int> states;
-    for (int setting = kPassword; setting <= kView; ++setting) states.push_back(uidriver::GetCheck(Box(setting)).value_or(-1));
+    for (int setting = kPassword; setting <= kKeyLength; ++setting) states.push_back(uidriver::GetCheck(Box(setting)).value_or(-1));
     return states;
   }
   void Click(int setting, int expected) {
@@ -176,25 +178,30 @@ class SettingsDesk : public ::testing::Test {
 }  // namespace
 
 TEST_F(SettingsDesk, StoredFlagsShowRoundedOrGreyedAndOkStoresWhatIsShown) {
-  for (const auto& [setting, text] : {std::pair{kPassword, "2"}, {kCopy, "1.5"}, {kPrint, "0.5"}, {kView, "7"}}) Store(setting, text);
+  for (const auto& [setting, text] : {std::pair{kPassword, "2"}, {kCopy, "1.5"}, {kPrint, "0.5"}, {kView, "7"}, {kKeyLength, "256"}}) {
+    Store(setting, text);
+  }
   Start();
-  EXPECT_EQ(Checks(), (std::vector<int>{BST_INDETERMINATE, BST_INDETERMINATE, BST_UNCHECKED, BST_UNCHECKED}));
+  EXPECT_EQ(Checks(), (std::vector<int>{BST_INDETERMINATE, BST_INDETERMINATE, BST_UNCHECKED, BST_UNCHECKED, BST_CHECKED}));
   // A click ticks a greyed box; the user cannot make one greyed again.
   Click(kCopy, BST_CHECKED);
   Click(kCopy, BST_UNCHECKED);
   Click(kCopy, BST_CHECKED);
   Click(kView, BST_CHECKED);
+  Click(kKeyLength, BST_UNCHECKED);
   const std::string typed = "  " + kScratch + " ";  // stored with its blanks
   Type(typed);
   uidriver::Click(Control("OK"));
   ExpectExit();
-  EXPECT_EQ(Stored(), (std::vector<std::string>{typed, "0", "1", "0", "1"}));
+  EXPECT_EQ(Stored(), (std::vector<std::string>{typed, "0", "1", "0", "1", "128"}));
 
   Start();  // shown again as left
   EXPECT_EQ(uidriver::GetText(Box(kLocation)), typed);
-  EXPECT_EQ(Checks(), (std::vector<int>{BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED, BST_CHECKED}));
-  uidriver::Click(Control("Cancel"));
+  EXPECT_EQ(Checks(), (std::vector<int>{BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED}));
+  Click(kKeyLength, BST_CHECKED);
+  uidriver::Click(Control("OK"));
   ExpectExit();
+  EXPECT_EQ(Stored()[kKeyLength], "256");
 }
 
 TEST_F(SettingsDesk, AFailedWriteIsReportedAndTheWindowStaysOpenUntilOkSucceeds) {
@@ -209,12 +216,12 @@ TEST_F(SettingsDesk, AFailedWriteIsReportedAndTheWindowStaysOpenUntilOkSucceeds)
   // The location cannot be written: no flag is written after it.
   EXPECT_EQ(OkMessage(), kCouldNotSave);
   EXPECT_TRUE(OnlyTheForm());
-  EXPECT_EQ(Stored(), (std::vector<std::string>{"old", "0", "-", "-", "-"}));
+  EXPECT_EQ(Stored(), (std::vector<std::string>{"old", "0", "-", "-", "-", "-"}));
   // One flag cannot be written: the other three are written all the same.
   Lock(kLocation, false);
   EXPECT_EQ(OkMessage(), kCouldNotSave);
   EXPECT_TRUE(OnlyTheForm());
-  EXPECT_EQ(Stored(), (std::vector<std::string>{kScratch, "0", "1", "0", "0"}));
+  EXPECT_EQ(Stored(), (std::vector<std::string>{kScratch, "0", "1", "0", "0", "128"}));
   Lock(kPassword, false);
   uidriver::Click(Control("OK"));
   ExpectExit();
@@ -226,10 +233,10 @@ TEST_F(SettingsDesk, AFailedWriteIsReportedAndTheWindowStaysOpenUntilOkSucceeds)
 // the access keys do; without a location OK asks for one, and Cancel stores nothing.
 TEST_F(SettingsDesk, TheKeyboardAsDesigned) {
   Start();
-  EXPECT_EQ(Checks(), (std::vector<int>{BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED}));
-  const HWND order[] = {Control("OK"), Control("Cancel"), Box(kPassword), Box(kCopy), Box(kPrint),
+  EXPECT_EQ(Checks(), (std::vector<int>{BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED}));
+  const HWND order[] = {Control("OK"), Control("Cancel"), Box(kPassword), Box(kCopy), Box(kPrint), Box(kKeyLength),
                         Control("Browse"), Box(kLocation), Box(kView), Control("OK")};
-  const WPARAM before[] = {0, VK_ESCAPE, 0, VK_RETURN, 0, 0, 0, VK_RETURN, 0};  // pressed before the Tab
+  const WPARAM before[] = {0, VK_ESCAPE, 0, VK_RETURN, 0, 0, 0, 0, VK_RETURN, 0};  // pressed before the Tab
   ASSERT_TRUE(FocusReaches(order[0]));
   for (std::size_t i = 1; i < std::size(order); ++i) {
     if (before[i] != 0) uidriver::PostKey(order[i - 1], before[i]);
@@ -239,7 +246,7 @@ TEST_F(SettingsDesk, TheKeyboardAsDesigned) {
   }
   EXPECT_EQ(uidriver::GetCheck(Box(kPassword)), BST_UNCHECKED);
   // Without a location (none, or blanks only) OK asks for one and gives the folder box the focus.
-  uidriver::PostAccessKey(order[8], 'O');
+  uidriver::PostAccessKey(order[9], 'O');
   const auto box = uidriver::AnswerMessageBox("settingsdesk", IDOK);
   EXPECT_EQ(box ? uidriver::Describe(*box) : "", kPleaseSpecify);
   ASSERT_TRUE(FocusReaches(Box(kLocation)));

@@ -58,6 +58,7 @@ done <<'TABLE'
 00100000 u o 128 4 withheld allowed
 10100000 u o 40 2 allowed allowed
 10100000 u o 256 6 allowed allowed
+00100000 Pässwörd€ o 256 6 withheld allowed
 10100000 пароль o 128 6 allowed allowed
 TABLE
 # A name outside Latin-1, and a password 128-bit encryption can hold once encoded as readers do
