@@ -105,11 +105,13 @@ Section "Folvarek"
     SetErrorLevel 1
   ${EndIf}
 
-  ; A new install secures with AES-256; a key length already stored ("128" too) is the user's choice
-  ; and stays.
+  ; A new install, with no settings yet, secures with AES-256. Settings already there (an upgrade, or
+  ; an install again after an uninstall that kept them) are the user's: a stored key length, or its
+  ; absence, which means AES-128, stays.
   ClearErrors
-  ReadRegStr $0 HKLM "Software\Folvarek\KeyLength\Opt" ""
+  EnumRegKey $2 HKLM "Software\Folvarek" 0
   ${If} ${Errors}
+  ${OrIf} $2 == ""
     WriteRegStr HKLM "Software\Folvarek\KeyLength\Opt" "" "256"
   ${EndIf}
 

@@ -107,11 +107,15 @@ an existing target replaced after Yes|0 0 0 0 1|again.pdf|-|overwrite|--encrypte
 TABLE
 expect_eq "$(wine reg query 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve | tr -d '\r' | sed -n 's/.*REG_SZ *//p')" 'C:\Out'
 
-# Installing again keeps the key length the user chose.
+# Installing again keeps the key length the user chose, and settings of an older install, which
+# have none (AES-128), stay without one.
 current="installing again keeps the stored key length"
 wine reg add 'HKLM\SOFTWARE\Folvarek\KeyLength\Opt' /ve /d 128 /f >/dev/null 2>&1
 wine "$(folvarek_windows_path "$installer")" /S || fail "the second install failed"
 expect_eq "$(key_length)" 128
+wine reg delete 'HKLM\SOFTWARE\Folvarek\KeyLength' /f >/dev/null 2>&1
+wine "$(folvarek_windows_path "$installer")" /S || fail "the install over older settings failed"
+expect_eq "$(key_length)" ""
 
 current=uninstall before=$failed
 folvarek_uninstall || fail "the uninstaller failed"
