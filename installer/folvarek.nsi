@@ -98,7 +98,7 @@ Section "Folvarek"
     ; No half print path: no monitor, port or logon entry without the printer.
     Delete "$SYSDIR\folvarekmon.dll"
     DeleteRegValue HKLM "${RUN_KEY}" "Folvarek"
-    MessageBox MB_OK|MB_ICONEXCLAMATION "$1$\n$\nThe rest of Folvarek is installed." /SD IDOK
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$1$\nThe rest of Folvarek is installed." /SD IDOK
     SetErrorLevel $0
   ${Else}
     MessageBox MB_OK|MB_ICONEXCLAMATION "The printer $\"Folvarek$\" could not be set up (see the details). The rest of Folvarek is installed." /SD IDOK
