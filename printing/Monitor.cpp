@@ -3,13 +3,11 @@
 // shows UI of its own, holds the spooler no longer than the writes, and no exception leaves it:
 // every entry point turns failure into FALSE and the last error.
 #include <windows.h>
-#include <shlobj.h>
 #include <winspool.h>
 #include <winsplp.h>
 
 #include <algorithm>
 #include <new>
-#include <optional>
 #include <string>
 #include <vector>
 
