@@ -91,7 +91,8 @@ void PortJob::StartRunner() {
   }
   if (!spooler_.InService()) {
     if (!spooler_.StartHere(*runner)) {
-      Log(L"job \"" + title_ + L"\" is queued, but the queue runner could not be started: " + ErrorText(GetLastError()));
+      const DWORD error = GetLastError();
+      Log(L"job \"" + title_ + L"\" is queued, but the queue runner could not be started: " + ErrorText(error));
     }
     return;
   }
@@ -100,8 +101,9 @@ void PortJob::StartRunner() {
     if (place.kind != folvarek::RunnerPlace::Kind::InSession) {
       spooler_.Log(L"job \"" + title_ + L"\" waits in its owner's queue until they log on to this computer");
     } else if (!spooler_.StartInSession(place.session, *runner)) {
+      const DWORD error = GetLastError();
       spooler_.Log(L"job \"" + title_ + L"\" is queued, but the queue runner could not be started in session " +
-                   std::to_wstring(place.session) + L": " + ErrorText(GetLastError()));
+                   std::to_wstring(place.session) + L": " + ErrorText(error));
     }
   });
 }
@@ -160,10 +162,14 @@ BOOL PortJob::StartDoc(const wchar_t* printer, DWORD jobId, const wchar_t* title
   if (local.empty()) return Fail(L"its owner's local application data folder is not known", ERROR_PATH_NOT_FOUND);
   const std::wstring queue = local + L"\\" + Wide(folvarek::kQueueFolder);
   if (!spooler_.CreateFolder(queue.substr(0, queue.find_last_of(L'\\'))) || !spooler_.CreateFolder(queue)) {
-    return Fail(L"cannot create the queue folder " + queue, GetLastError());
+    const DWORD error = GetLastError();
+    return Fail(L"cannot create the queue folder " + queue, error);
   }
   queue_ = queue;
-  if (!CreateJobFile()) return Fail(L"cannot create a file in " + queue_, GetLastError());
+  if (!CreateJobFile()) {
+    const DWORD error = GetLastError();
+    return Fail(L"cannot create a file in " + queue_, error);
+  }
   return TRUE;
 }
 

@@ -124,7 +124,8 @@ class Runner {
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     in.close();
     if (!DeleteFileW(note.c_str())) {
-      return {L"A message about a print job could not be taken from " + note + L": " + ErrorText(GetLastError()), true};
+      const DWORD error = GetLastError();
+      return {L"A message about a print job could not be taken from " + note + L": " + ErrorText(error), true};
     }
     return {Wide(text), false};
   }
@@ -134,8 +135,9 @@ class Runner {
     CreateDirectoryW(keptAside_.c_str(), nullptr);
     const std::wstring kept = keptAside_ + L"\\" + FileName(job);
     if (!MoveFileExW(job.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+      const DWORD error = GetLastError();
       return {L"The print job \"" + JobName(job) + L"\" did not arrive as PDF and could not be moved to " + keptAside_ +
-                  L": " + ErrorText(GetLastError()) + L".\n\nIt stays in " + queue_ + L".",
+                  L": " + ErrorText(error) + L".\n\nIt stays in " + queue_ + L".",
               true};
     }
     return {L"The print job \"" + JobName(job) +
@@ -154,7 +156,8 @@ class Runner {
     if (!HasExtension(job, kClaimedExt)) {
       claimed = WithoutExtension(job) + kClaimedExt;
       if (!MoveFileExW(job.c_str(), claimed.c_str(), 0)) {
-        return {L"The print job \"" + JobName(job) + L"\" could not be taken from the queue: " + ErrorText(GetLastError()) +
+        const DWORD error = GetLastError();
+        return {L"The print job \"" + JobName(job) + L"\" could not be taken from the queue: " + ErrorText(error) +
                     L".\n\nIt stays queued in " + queue_ + L".",
                 true};
       }
@@ -197,7 +200,8 @@ class Runner {
     // saveprompt ends when its user has answered; its own waits on the outside tools are bounded.
     if (WaitPumping(saveprompt.get()) != WAIT_OBJECT_0) {
       // Whether saveprompt is done is unknown: the job stays taken, for the next runner.
-      return {L"Folvarek lost track of the dialog for the print job \"" + name + L"\": " + ErrorText(GetLastError()) +
+      const DWORD error = GetLastError();
+      return {L"Folvarek lost track of the dialog for the print job \"" + name + L"\": " + ErrorText(error) +
                   L".\n\nThe job stays in " + queue_ + L" and is asked for at the next print job or logon.",
               true};
     }
@@ -248,8 +252,9 @@ UniqueHandle TakeLock() {
   const std::wstring path = UserFolder(folvarek::kRunnerLock);
   const HANDLE lock = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (lock == INVALID_HANDLE_VALUE) {
-    if (GetLastError() != ERROR_SHARING_VIOLATION) {
-      AppendLogLine(UserFolder(folvarek::kRunnerLog), L"the queue runner's lock " + path + L" cannot be opened: " + ErrorText(GetLastError()));
+    const DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION) {
+      AppendLogLine(UserFolder(folvarek::kRunnerLog), L"the queue runner's lock " + path + L" cannot be opened: " + ErrorText(error));
     }
     return nullptr;
   }
