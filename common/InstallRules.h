@@ -14,17 +14,17 @@ namespace folvarek {
 
 // What Windows offers the print path.
 struct PrintSupport {
-  unsigned build = 0;             // Windows' build number (10240 and later: Windows 10 and 11)
-  bool protectedPrint = false;    // Windows protected print mode is on
-  bool pdfDriver = false;         // "Microsoft Print To PDF" is installed
-  bool featureTried = false;      // turning the optional feature on was tried already
+  unsigned build = 0;           // Windows' build number (10240 and later: Windows 10 and 11)
+  bool protectedPrint = false;  // Windows protected print mode is on
+  bool pdfDriver = false;       // "Microsoft Print To PDF" is installed
+  bool featureTried = false;    // turning the optional feature on was tried already
 };
 
 enum class SetupStep {
-  InstallPrintPath,   // all there: monitor, port, printer
-  TurnOnPdfFeature,   // Windows 10 or 11 without the driver: turn its optional feature on, then look again
-  ProtectedPrintOn,   // third-party print components are blocked: install nothing of the print path
-  NoPdfDriver,        // no driver and no way to add one here: install nothing of the print path
+  InstallPrintPath,  // all there: monitor, port, printer
+  TurnOnPdfFeature,  // Windows 10 or 11 without the driver: turn its optional feature on, then look again
+  ProtectedPrintOn,  // third-party print components are blocked: install nothing of the print path
+  NoPdfDriver,       // no driver and no way to add one here: install nothing of the print path
 };
 
 [[nodiscard]] SetupStep NextSetupStep(const PrintSupport& support);

@@ -13,8 +13,7 @@ char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 bool EndsInLowered(std::string_view text, std::string_view lowerEnding) {
   if (text.size() < lowerEnding.size()) return false;
   const std::string_view end = text.substr(text.size() - lowerEnding.size());
-  return std::equal(end.begin(), end.end(), lowerEnding.begin(),
-                    [](char a, char b) { return LowerAscii(a) == b; });
+  return std::equal(end.begin(), end.end(), lowerEnding.begin(), [](char a, char b) { return LowerAscii(a) == b; });
 }
 
 }  // namespace

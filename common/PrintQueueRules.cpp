@@ -49,7 +49,8 @@ void TrimEnd(std::string& text) {
 // Drops whole characters from the end until `text` fits in `maxBytes`.
 void CutTo(std::string& text, std::size_t maxBytes) {
   while (text.size() > maxBytes) {
-    do text.pop_back(); while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80);
+    do text.pop_back();
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80);
   }
 }
 

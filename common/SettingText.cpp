@@ -1,7 +1,7 @@
 #include "SettingText.h"
 
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace folvarek {

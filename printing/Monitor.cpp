@@ -59,7 +59,8 @@ BOOL Guarded(Body body) noexcept {
   return FALSE;
 }
 
-BOOL WINAPI DoEnumPorts(HANDLE, LPWSTR, DWORD level, LPBYTE buffer, DWORD bufferSize, LPDWORD needed, LPDWORD returned) {
+BOOL WINAPI DoEnumPorts(HANDLE, LPWSTR, DWORD level, LPBYTE buffer, DWORD bufferSize, LPDWORD needed,
+                        LPDWORD returned) {
   return Guarded([&] {
     if (level != 1 && level != 2) {
       SetLastError(ERROR_INVALID_LEVEL);
@@ -150,10 +151,12 @@ BOOL WINAPI DoXcvOpenPort(HANDLE, LPCWSTR, ACCESS_MASK access, PHANDLE handle) {
 // "AddPort" and "DeletePort" keep the ports under the monitor's own key (the spooler's registry
 // callbacks are not there under Wine); "PortExists" answers a BOOL.
 DWORD WINAPI DoXcvDataPort(HANDLE handle, LPCWSTR command, PBYTE input, DWORD inputSize, PBYTE output, DWORD outputSize,
-                         PDWORD outputNeeded) {
+                           PDWORD outputNeeded) {
   try {
     const auto& xcv = *static_cast<Xcv*>(handle);
-    const std::wstring name = input != nullptr ? std::wstring(reinterpret_cast<const wchar_t*>(input), inputSize / sizeof(wchar_t)).c_str() : L"";
+    const std::wstring name =
+        input != nullptr ? std::wstring(reinterpret_cast<const wchar_t*>(input), inputSize / sizeof(wchar_t)).c_str()
+                         : L"";
     const std::wstring verb = command != nullptr ? command : L"";
     if (verb == L"PortExists") {
       *outputNeeded = sizeof(DWORD);
@@ -171,7 +174,8 @@ DWORD WINAPI DoXcvDataPort(HANDLE handle, LPCWSTR command, PBYTE input, DWORD in
       return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
     }
     HKEY created = nullptr;
-    const LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &created, nullptr);
+    const LSTATUS status =
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &created, nullptr);
     if (status == ERROR_SUCCESS) RegCloseKey(created);
     return status;
   } catch (...) {

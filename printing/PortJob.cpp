@@ -115,7 +115,8 @@ bool PortJob::CreateJobFile() {
   const std::string stem = folvarek::JobStem(Utf8(title_), std::min(kLongestStem, budget));
   for (unsigned n = 1; n < 1000; ++n) {
     const std::wstring path = queue_ + L"\\" + Wide(folvarek::NumberedStem(stem, n));
-    if (spooler_.Exists(path + kPdfExt) || spooler_.Exists(path + kNotPdfExt) || spooler_.Exists(path + kClaimedExt)) continue;
+    if (spooler_.Exists(path + kPdfExt) || spooler_.Exists(path + kNotPdfExt) || spooler_.Exists(path + kClaimedExt))
+      continue;
     const HANDLE file = spooler_.CreateNewFile(path + kPartialExt);
     if (file == INVALID_HANDLE_VALUE) {
       if (GetLastError() == ERROR_FILE_EXISTS) continue;
@@ -152,7 +153,8 @@ BOOL PortJob::StartDoc(const wchar_t* printer, DWORD jobId, const wchar_t* title
     if (!owner_) {
       // Only a job resumed after a restart of the spooler comes without its owner; nothing may be
       // written for it as LocalSystem, so it stays in the print queue, in error, to be printed again.
-      Log(L"job \"" + title_ + L"\" came back without its owner's identity (the spooler was restarted); it stays "
+      Log(L"job \"" + title_ +
+          L"\" came back without its owner's identity (the spooler was restarted); it stays "
           L"in the print queue in error and can be printed again");
       SetLastError(ERROR_ACCESS_DENIED);
       return FALSE;
@@ -179,7 +181,8 @@ BOOL PortJob::Write(const BYTE* data, DWORD size, DWORD* written) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (head_.size() < 8) head_.append(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 8 - head_.size()));
+  if (head_.size() < 8)
+    head_.append(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 8 - head_.size()));
   if (!spooler_.Write(file_, data, size)) {
     const DWORD error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_DISK_FULL;
     Discard();

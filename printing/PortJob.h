@@ -46,7 +46,7 @@ class PortJob {
   std::wstring stemPath_;        // the job's file without its extension
   std::wstring partial_;         // the job's file while its data arrives
   HANDLE file_ = INVALID_HANDLE_VALUE;
-  std::string head_;             // the first bytes, to tell PDF from anything else
+  std::string head_;  // the first bytes, to tell PDF from anything else
   unsigned long long bytes_ = 0;
 };
 

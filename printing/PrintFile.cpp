@@ -53,14 +53,16 @@ int ListPorts(DWORD level) {
   DWORD needed = 0, count = 0;
   EnumPortsW(nullptr, level, nullptr, 0, &needed, &count);
   std::vector<BYTE> buffer(needed);
-  if (!EnumPortsW(nullptr, level, buffer.data(), needed, &needed, &count)) return Fail(L"cannot list the ports", GetLastError());
+  if (!EnumPortsW(nullptr, level, buffer.data(), needed, &needed, &count))
+    return Fail(L"cannot list the ports", GetLastError());
   const auto text = [](const wchar_t* s) { return s != nullptr ? Utf8(s) : std::string("(null)"); };
   for (DWORD i = 0; i < count; ++i) {
     if (level == 1) {
       std::printf("%s\n", text(reinterpret_cast<PORT_INFO_1W*>(buffer.data())[i].pName).c_str());
     } else {
       const auto& port = reinterpret_cast<PORT_INFO_2W*>(buffer.data())[i];
-      std::printf("%s|%s|%s\n", text(port.pPortName).c_str(), text(port.pMonitorName).c_str(), text(port.pDescription).c_str());
+      std::printf("%s|%s|%s\n", text(port.pPortName).c_str(), text(port.pMonitorName).c_str(),
+                  text(port.pDescription).c_str());
     }
   }
   return 0;
@@ -74,16 +76,26 @@ int wmain(int argc, wchar_t** argv) {
   DWORD firstJobId = 1;
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
-    if (arg == L"--printer" && i + 1 < argc) printer = argv[++i];
-    else if (arg == L"--title" && i + 1 < argc) title = argv[++i], titled = true;
-    else if (arg == L"--wait") wait = true;
-    else if (arg == L"--first-job-id" && i + 1 < argc) firstJobId = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
-    else if (arg == L"--ports" && i + 1 < argc) return ListPorts(static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10)));
-    else file = arg;
+    if (arg == L"--printer" && i + 1 < argc)
+      printer = argv[++i];
+    else if (arg == L"--title" && i + 1 < argc)
+      title = argv[++i], titled = true;
+    else if (arg == L"--wait")
+      wait = true;
+    else if (arg == L"--first-job-id" && i + 1 < argc)
+      firstJobId = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
+    else if (arg == L"--ports" && i + 1 < argc)
+      return ListPorts(static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10)));
+    else
+      file = arg;
   }
-  if (file.empty() && wait) return WaitForRunnersDone(10 * 60 * 1000) ? 0 : Fail(L"a queue runner still runs after 10 minutes", ERROR_TIMEOUT);
+  if (file.empty() && wait)
+    return WaitForRunnersDone(10 * 60 * 1000) ? 0 : Fail(L"a queue runner still runs after 10 minutes", ERROR_TIMEOUT);
   if (file.empty()) {
-    std::fputs("usage: printpdf [--printer NAME] [--title TITLE] [--first-job-id N] [--wait] FILE | printpdf --wait | printpdf --ports 1|2\n", stderr);
+    std::fputs(
+        "usage: printpdf [--printer NAME] [--title TITLE] [--first-job-id N] [--wait] FILE | printpdf --wait | "
+        "printpdf --ports 1|2\n",
+        stderr);
     return 2;
   }
   if (!titled) {
@@ -95,7 +107,8 @@ int wmain(int argc, wchar_t** argv) {
   if (!in.good() && !in.eof()) return Fail(L"cannot read " + file, ERROR_READ_FAULT);
 
   HANDLE handle = nullptr;
-  if (!OpenPrinterW(printer.data(), &handle, nullptr)) return Fail(L"cannot open the printer " + printer, GetLastError());
+  if (!OpenPrinterW(printer.data(), &handle, nullptr))
+    return Fail(L"cannot open the printer " + printer, GetLastError());
   // Wine's spooler runs inside each printing program and names a job's spool file after a job id
   // that counts from 1 in every process, so programs printing at once would write each other's
   // spool files; taking ids this program will not use moves its own out of the others' way.
@@ -107,7 +120,8 @@ int wmain(int argc, wchar_t** argv) {
   DOC_INFO_1W doc{title.data(), nullptr, const_cast<wchar_t*>(L"RAW")};
   DWORD written = 0;
   const bool printed = StartDocPrinterW(handle, 1, reinterpret_cast<BYTE*>(&doc)) != 0 &&
-                       (data.empty() || (WritePrinter(handle, const_cast<char*>(data.data()), static_cast<DWORD>(data.size()), &written) &&
+                       (data.empty() || (WritePrinter(handle, const_cast<char*>(data.data()),
+                                                      static_cast<DWORD>(data.size()), &written) &&
                                          written == data.size()));
   const DWORD error = GetLastError();
   const bool ended = EndDocPrinter(handle) != FALSE;

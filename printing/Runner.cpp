@@ -31,7 +31,8 @@ std::wstring WithoutExtension(const std::wstring& path) { return path.substr(0, 
 std::wstring JobName(const std::wstring& path) { return WithoutExtension(FileName(path)); }
 bool HasExtension(const std::wstring& name, const wchar_t* ext) {
   const std::wstring_view e(ext);
-  return name.size() > e.size() && CompareStringOrdinal(name.c_str() + name.size() - e.size(), -1, ext, -1, TRUE) == CSTR_EQUAL;
+  return name.size() > e.size() &&
+         CompareStringOrdinal(name.c_str() + name.size() - e.size(), -1, ext, -1, TRUE) == CSTR_EQUAL;
 }
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -49,10 +50,12 @@ LRESULT CALLBACK ShowWhenMade(int code, WPARAM wParam, LPARAM lParam) {
 // A message that cannot be shown (no desktop to show it on) goes to the user's print log instead.
 void Tell(const std::wstring& text) {
   const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, ShowWhenMade, nullptr, GetCurrentThreadId());
-  const int answer = MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND | MB_TOPMOST);
+  const int answer =
+      MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND | MB_TOPMOST);
   const DWORD error = GetLastError();
   if (hook != nullptr) UnhookWindowsHookEx(hook);
-  if (answer == 0) AppendLogLine(UserFolder(folvarek::kRunnerLog), L"could not show a message (" + ErrorText(error) + L"): " + text);
+  if (answer == 0)
+    AppendLogLine(UserFolder(folvarek::kRunnerLog), L"could not show a message (" + ErrorText(error) + L"): " + text);
 }
 
 // Waits for `object` while handling any message sent to this thread, so nothing spins or hangs.
@@ -142,7 +145,8 @@ class Runner {
     }
     return {L"The print job \"" + JobName(job) +
                 L"\" did not arrive as PDF, so no PDF file was made from it.\n\nThe printer \"Folvarek\" must use the "
-                L"\"Microsoft Print To PDF\" driver. The job's data is kept in:\n" + kept,
+                L"\"Microsoft Print To PDF\" driver. The job's data is kept in:\n" +
+                kept,
             false};
   }
 
@@ -169,7 +173,8 @@ class Runner {
       // saveprompt would take that file first and then clear the folder, this job with it.
       Requeue(claimed);
       return {L"The scratch folder still holds \"" + *leftover + L"\" from an earlier job, so the print job \"" + name +
-                  L"\" waits in " + queue_ + L".\n\nMove that file out of " + scratch_ + L", then print again or log on again.",
+                  L"\" waits in " + queue_ + L".\n\nMove that file out of " + scratch_ +
+                  L", then print again or log on again.",
               true};
     }
     const std::wstring inScratch = scratch_ + L"\\" + name + kPdfExt;
@@ -186,8 +191,8 @@ class Runner {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, app_.c_str(), &startup,
-                        &process)) {
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, app_.c_str(),
+                        &startup, &process)) {
       const DWORD error = GetLastError();
       DeleteFileW(inScratch.c_str());
       Requeue(claimed);
@@ -220,7 +225,8 @@ class Runner {
   // The copy is on disk before the queued file can go.
   static bool CopyWhole(const std::wstring& from, const std::wstring& to) {
     if (!CopyFileW(from.c_str(), to.c_str(), TRUE)) return false;
-    const UniqueHandle copy(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle copy(
+        CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return copy.get() != INVALID_HANDLE_VALUE && FlushFileBuffers(copy.get());
   }
 
@@ -254,7 +260,8 @@ UniqueHandle TakeLock() {
   if (lock == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error != ERROR_SHARING_VIOLATION) {
-      AppendLogLine(UserFolder(folvarek::kRunnerLog), L"the queue runner's lock " + path + L" cannot be opened: " + ErrorText(error));
+      AppendLogLine(UserFolder(folvarek::kRunnerLog),
+                    L"the queue runner's lock " + path + L" cannot be opened: " + ErrorText(error));
     }
     return nullptr;
   }

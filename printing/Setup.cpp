@@ -9,9 +9,9 @@
 // Exit codes (SetupResult): 0 done, 1 failed, 3 protected print mode is on, 4 no "Microsoft Print To
 // PDF", 5 the folder is not allowed.
 #include <windows.h>
+#include <winspool.h>
 #include <aclapi.h>
 #include <sddl.h>
-#include <winspool.h>
 
 #include <shlobj.h>
 
@@ -44,8 +44,8 @@ DWORD PortCommand(const wchar_t* command) {
   HANDLE xcv = nullptr;
   if (!OpenPrinterW(object.data(), &xcv, &defaults)) return GetLastError();
   DWORD needed = 0, status = ERROR_SUCCESS;
-  const BOOL ok = XcvDataW(xcv, command, reinterpret_cast<BYTE*>(const_cast<wchar_t*>(kPortName)),
-                           sizeof kPortName, nullptr, 0, &needed, &status);
+  const BOOL ok = XcvDataW(xcv, command, reinterpret_cast<BYTE*>(const_cast<wchar_t*>(kPortName)), sizeof kPortName,
+                           nullptr, 0, &needed, &status);
   const DWORD error = ok ? status : GetLastError();
   ClosePrinter(xcv);
   return error;
@@ -77,7 +77,8 @@ bool SecureLogFolder() {
   const std::wstring folder = log.substr(0, log.find_last_of(L'\\'));
   if (folder.empty()) return Failed(L"Could not find the folder for the print log", ERROR_PATH_NOT_FOUND);
   const DWORD attributes = GetFileAttributesW(folder.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveDirectoryW(folder.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    RemoveDirectoryW(folder.c_str());
   CreateDirectoryW(folder.c_str(), nullptr);
   // Administrators own it; administrators and LocalSystem have full control, users may read.
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -90,9 +91,10 @@ bool SecureLogFolder() {
   BOOL present = FALSE, defaulted = FALSE;
   GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
   GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted);
-  const DWORD set = SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT,
-                                          OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                          owner, nullptr, acl, nullptr);
+  const DWORD set = SetNamedSecurityInfoW(
+      const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT,
+      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, owner, nullptr, acl,
+      nullptr);
   LocalFree(descriptor);
   return set == ERROR_SUCCESS || Failed(L"Could not protect " + folder, set);
 }
@@ -112,7 +114,8 @@ unsigned WindowsBuild() {
 bool ProtectedPrintOn() {
   DWORD on = 0, size = sizeof on;
   return RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\Microsoft\\Windows NT\\Printers\\WPP",
-                      L"WindowsProtectedPrintGroupPolicyState", RRF_RT_REG_DWORD, nullptr, &on, &size) == ERROR_SUCCESS &&
+                      L"WindowsProtectedPrintGroupPolicyState", RRF_RT_REG_DWORD, nullptr, &on,
+                      &size) == ERROR_SUCCESS &&
          on != 0;
 }
 
@@ -121,8 +124,8 @@ bool RunHidden(std::wstring commandLine, DWORD timeoutMs) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                      &process)) {
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                      &startup, &process)) {
     return false;
   }
   CloseHandle(process.hThread);
@@ -138,8 +141,9 @@ void TurnOnPdfFeature() {
   wchar_t system[MAX_PATH];
   GetSystemDirectoryW(system, MAX_PATH);
   Say(L"Turning on the Windows feature \"Microsoft Print to PDF\"...");
-  RunHidden(L"\"" + std::wstring(system) + L"\\dism.exe\" /Online /Enable-Feature "
-            L"/FeatureName:Printing-PrintToPDFServices-Features /All /NoRestart /Quiet",
+  RunHidden(L"\"" + std::wstring(system) +
+                L"\\dism.exe\" /Online /Enable-Feature "
+                L"/FeatureName:Printing-PrintToPDFServices-Features /All /NoRestart /Quiet",
             10 * 60 * 1000);
 }
 
@@ -209,15 +213,16 @@ int Install() {
         support.featureTried = true;
         support.pdfDriver = DriverInstalled();
         continue;
-      case folvarek::SetupStep::InstallPrintPath:
-        break;
+      case folvarek::SetupStep::InstallPrintPath: break;
     }
     break;
   }
 
   MONITOR_INFO_2W monitor{const_cast<wchar_t*>(kMonitorName), nullptr, const_cast<wchar_t*>(kMonitorDll)};
-  if (!AddMonitorW(nullptr, 2, reinterpret_cast<BYTE*>(&monitor)) && GetLastError() != ERROR_PRINT_MONITOR_ALREADY_INSTALLED) {
-    return Failed(L"Could not add the port monitor " + std::wstring(kMonitorDll), GetLastError()), Exit(SetupResult::Failed);
+  if (!AddMonitorW(nullptr, 2, reinterpret_cast<BYTE*>(&monitor)) &&
+      GetLastError() != ERROR_PRINT_MONITOR_ALREADY_INSTALLED) {
+    return Failed(L"Could not add the port monitor " + std::wstring(kMonitorDll), GetLastError()),
+           Exit(SetupResult::Failed);
   }
   const std::wstring runner = OwnFolder() + L"\\" + kRunnerExe;
   const LSTATUS written = RegSetKeyValueW(HKEY_LOCAL_MACHINE, kMonitorKey, kRunnerValue, REG_SZ, runner.c_str(),
@@ -248,8 +253,10 @@ int CheckFolder(const std::wstring& folder) {
   wchar_t programFiles[MAX_PATH];
   if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles)) ||
       !folvarek::ProgramFolderAllowed(Utf8(folder), Utf8(programFiles))) {
-    Say(L"Folvarek can only be installed in " + std::wstring(programFiles) + L" or a folder below it: its programs run "
-        L"for every user, so their folder must be one only administrators may change. " + folder + L" is not.");
+    Say(L"Folvarek can only be installed in " + std::wstring(programFiles) +
+        L" or a folder below it: its programs run "
+        L"for every user, so their folder must be one only administrators may change. " +
+        folder + L" is not.");
     return Exit(SetupResult::FolderNotAllowed);
   }
   return Exit(SetupResult::Done);
@@ -263,7 +270,8 @@ int Uninstall() {
   PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
   if (OpenPrinterW(const_cast<wchar_t*>(kPrinterName), &printer, &all)) {
     // A printer with jobs is only marked for deletion, and its monitor stays in use: the queue goes first.
-    if (!SetPrinterW(printer, 0, nullptr, PRINTER_CONTROL_PURGE)) ok = Failed(L"Could not clear the queue of \"Folvarek\"", GetLastError());
+    if (!SetPrinterW(printer, 0, nullptr, PRINTER_CONTROL_PURGE))
+      ok = Failed(L"Could not clear the queue of \"Folvarek\"", GetLastError());
     if (!DeletePrinter(printer)) ok = Failed(L"Could not remove the printer \"Folvarek\"", GetLastError());
     ClosePrinter(printer);
   }
@@ -271,7 +279,8 @@ int Uninstall() {
   if (port != ERROR_SUCCESS && port != ERROR_UNKNOWN_PORT && port != ERROR_UNKNOWN_PRINT_MONITOR) {
     ok = Failed(L"Could not remove the port FOLVAREK:", port);
   }
-  if (DeleteMonitorW(nullptr, nullptr, const_cast<wchar_t*>(kMonitorName)) || GetLastError() == ERROR_UNKNOWN_PRINT_MONITOR) {
+  if (DeleteMonitorW(nullptr, nullptr, const_cast<wchar_t*>(kMonitorName)) ||
+      GetLastError() == ERROR_UNKNOWN_PRINT_MONITOR) {
     // Only a monitor the spooler let go loses its key: with the key gone, a monitor still in use
     // would be left without its ports.
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMonitorKey);

@@ -1,9 +1,9 @@
 #include "SpoolerContext.h"
 
+#include <winspool.h>
 #include <sddl.h>
 #include <shlobj.h>
 #include <userenv.h>
-#include <winspool.h>
 #include <winsplp.h>
 #include <wtsapi32.h>
 
@@ -105,9 +105,9 @@ class Windows final : public SpoolerContext {
     startup.lpDesktop = const_cast<wchar_t*>(L"winsta0\\default");
     PROCESS_INFORMATION process{};
     std::wstring commandLine = L"\"" + program + L"\"";
-    const BOOL started = CreateProcessAsUserW(token.get(), program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                                              CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, environment, nullptr,
-                                              &startup, &process);
+    const BOOL started =
+        CreateProcessAsUserW(token.get(), program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                             CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, environment, nullptr, &startup, &process);
     const DWORD error = GetLastError();
     DestroyEnvironmentBlock(environment);
     if (!started) {
@@ -134,8 +134,8 @@ class Windows final : public SpoolerContext {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     std::wstring commandLine = L"\"" + program + L"\"";
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                        nullptr, &startup, &process)) {
       return false;
     }
     CloseHandle(process.hThread);
@@ -157,7 +157,8 @@ class Windows final : public SpoolerContext {
     if (CreateDirectoryW(path.c_str(), nullptr)) return true;
     const DWORD error = GetLastError();
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       return true;
     }
     SetLastError(error == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : error);
@@ -186,7 +187,9 @@ class Windows final : public SpoolerContext {
 
   void Abandon(HANDLE file) override { CloseHandle(file); }
   bool Exists(const std::wstring& path) override { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-  bool Rename(const std::wstring& from, const std::wstring& to) override { return MoveFileExW(from.c_str(), to.c_str(), 0) != FALSE; }
+  bool Rename(const std::wstring& from, const std::wstring& to) override {
+    return MoveFileExW(from.c_str(), to.c_str(), 0) != FALSE;
+  }
   bool Delete(const std::wstring& path) override { return DeleteFileW(path.c_str()) != FALSE; }
 
   std::optional<std::uint32_t> JobStatus(const std::wstring& printer, DWORD jobId) override {
@@ -208,7 +211,8 @@ class Windows final : public SpoolerContext {
   std::optional<std::wstring> RunnerPath() override {
     wchar_t path[MAX_PATH];
     DWORD size = sizeof path;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kMonitorKey, kRunnerValue, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS) {
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kMonitorKey, kRunnerValue, RRF_RT_REG_SZ, nullptr, path, &size) !=
+        ERROR_SUCCESS) {
       return std::nullopt;
     }
     return std::wstring(path);

@@ -58,7 +58,7 @@ class SpoolerContext {
   // As the owner: the owner's local application data folder; empty when it cannot be found.
   [[nodiscard]] virtual std::wstring LocalAppData() = 0;
   // The owner's file operations. Each returns false with the last error set when it failed.
-  virtual bool CreateFolder(const std::wstring& path) = 0;  // true also when it is already there
+  virtual bool CreateFolder(const std::wstring& path) = 0;                   // true also when it is already there
   [[nodiscard]] virtual HANDLE CreateNewFile(const std::wstring& path) = 0;  // INVALID_HANDLE_VALUE on failure
   virtual bool Write(HANDLE file, const void* data, DWORD size) = 0;
   virtual bool Finish(HANDLE file) = 0;   // flushes and closes

@@ -105,8 +105,7 @@ void CloseDown(const std::string& scratchFolder, const std::string& stagingFolde
       RemoveDirectoryA(stagingFolder.c_str());  // only when nothing else is in it
     }
     Pump::PendingMessages();
-  } catch (...) {
-  }
+  } catch (...) {}
 }
 
 void OpenAction(HWND jobWindow, const std::string& path) {
@@ -122,6 +121,5 @@ void OpenAction(HWND jobWindow, const std::string& path) {
     const auto opened = reinterpret_cast<INT_PTR>(
         ShellExecuteA(reinterpret_cast<HWND>(1), "open", path.c_str(), "0", "0", SW_SHOWNORMAL));
     if (opened <= 32) OfferReaderDownload(jobWindow, JobMessages::kProgramTitle);
-  } catch (...) {
-  }
+  } catch (...) {}
 }

@@ -56,7 +56,8 @@ void FrmPDFOptions::CreateControls() {
   place(kText1, "Edit", "Text1", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {1560, 240, 1215, 285}, nullptr);
   const HWND openButton =
       place(kCommand1, "Button", "", WS_TABSTOP | BS_PUSHBUTTON | BS_ICON, 0, {120, 240, 570, 570}, &kFrame1Place);
-  SendMessageA(openButton, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(LoadIconA(instance_, MAKEINTRESOURCEA(1))));
+  SendMessageA(openButton, BM_SETIMAGE, IMAGE_ICON,
+               reinterpret_cast<LPARAM>(LoadIconA(instance_, MAKEINTRESOURCEA(1))));
   place(kLabel1, "Static", "Open", SS_LEFT, 0, {840, 420, 615, 255}, &kFrame1Place);
   place(kLabel8, "Static", "Path :", SS_LEFT, 0, {120, 900, 615, 255}, &kFrame1Place);
   place(kLblPath, "Static", "", SS_LEFT | SS_NOPREFIX, 0, {840, 900, 3855, 255}, &kFrame1Place);
@@ -122,12 +123,8 @@ LRESULT CALLBACK FrmPDFOptions::WindowProc(HWND window, UINT message, WPARAM wPa
       // under it; the job unloads the window itself when it ends.
       if (self->jobRunning_) return 0;
       break;
-    case WM_DESTROY:
-      self->JobWindowUnloading();
-      return 0;
-    case WM_NCDESTROY:
-      self->hwnd_ = nullptr;
-      break;
+    case WM_DESTROY: self->JobWindowUnloading(); return 0;
+    case WM_NCDESTROY: self->hwnd_ = nullptr; break;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -15,7 +15,17 @@ class FrmPDFOptions {
  public:
   // Control ids.
   enum Control : int {
-    kText2 = 201, kText1, kFrame1, kCommand1, kLabel8, kLblPath, kLabel6, kLabel5, kLabel1, kLabel2, kLabel4
+    kText2 = 201,
+    kText1,
+    kFrame1,
+    kCommand1,
+    kLabel8,
+    kLblPath,
+    kLabel6,
+    kLabel5,
+    kLabel1,
+    kLabel2,
+    kLabel4
   };
 
   explicit FrmPDFOptions(HINSTANCE instance);

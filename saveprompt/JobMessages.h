@@ -18,6 +18,7 @@ inline constexpr char kPasswordsDiffer[] = "Passwords do not match. Please check
 inline constexpr char kReaderNotInstalled[] =
     "Unable to open the pdf files because Adobe Acrobat reader is not installed on your system\r\n"
     "Do You want to download Adobe Acrobat reader";
-inline constexpr char kFileNotOnTempPath[] = "Could not open file due to this error \r\nFile does not exit on temp path";
+inline constexpr char kFileNotOnTempPath[] =
+    "Could not open file due to this error \r\nFile does not exit on temp path";
 
 }  // namespace JobMessages

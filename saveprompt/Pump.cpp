@@ -26,8 +26,8 @@ WaitResult WaitFor(const std::function<bool()>& done, std::chrono::milliseconds 
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
     const DWORD sleep = static_cast<DWORD>(std::min(left, poll).count());
     const DWORD count = handle != nullptr ? 1 : 0;
-    const DWORD woke = MsgWaitForMultipleObjects(count, handle != nullptr ? &handle : nullptr, FALSE, sleep,
-                                                 QS_ALLINPUT);
+    const DWORD woke =
+        MsgWaitForMultipleObjects(count, handle != nullptr ? &handle : nullptr, FALSE, sleep, QS_ALLINPUT);
     if (count == 1 && woke == WAIT_OBJECT_0) {
       PendingMessages();
       return done() ? WaitResult::Done : WaitResult::Signalled;

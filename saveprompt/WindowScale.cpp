@@ -25,12 +25,10 @@ UniqueFont::UniqueFont(const char* face, double points, const WindowScale& scale
 
 HWND PlaceControl(HWND parent, const ControlDesign& design) {
   const RECT& r = design.place;
-  const HWND control = CreateWindowExA(design.exStyle, design.windowClass, design.text,
-                                       WS_CHILD | WS_VISIBLE | design.style, r.left, r.top, r.right - r.left,
-                                       r.bottom - r.top, parent,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
-                                       reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
-                                       nullptr);
+  const HWND control = CreateWindowExA(
+      design.exStyle, design.windowClass, design.text, WS_CHILD | WS_VISIBLE | design.style, r.left, r.top,
+      r.right - r.left, r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
   if (control == nullptr) return nullptr;
   if (design.font != nullptr) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(design.font), FALSE);
   RECT client{};
@@ -39,8 +37,7 @@ HWND PlaceControl(HWND parent, const ControlDesign& design) {
   return control;
 }
 
-RECT CentredWindow(int clientWidthTwips, int clientHeightTwips, DWORD style, DWORD exStyle,
-                   const WindowScale& scale) {
+RECT CentredWindow(int clientWidthTwips, int clientHeightTwips, DWORD style, DWORD exStyle, const WindowScale& scale) {
   RECT frame{0, 0, scale.Px(clientWidthTwips), scale.Px(clientHeightTwips)};
   AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, scale.Dpi());
   const int width = frame.right - frame.left;

@@ -45,10 +45,10 @@ struct ControlDesign {
   int id;
   const char* windowClass;
   const char* text;
-  DWORD style;    // besides WS_CHILD | WS_VISIBLE
+  DWORD style;  // besides WS_CHILD | WS_VISIBLE
   DWORD exStyle;
-  RECT place;     // pixels
-  HFONT font;     // nullptr: the control's own
+  RECT place;  // pixels
+  HFONT font;  // nullptr: the control's own
 };
 
 // Creates a control of `parent` as designed, wider when its caption would not fit (WidenToCaption,

@@ -66,13 +66,12 @@ void frmPassword::CreateControls() {
   // Created in tab order; the frame is then sent to the bottom so it never covers what it holds.
   txtUserPass_ = PlaceControl(hwnd_, {kUserPassId, "Edit", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL,
                                       WS_EX_CLIENTEDGE, scale_.Place({1560, 300, 1815, 285}, &kFrame), boxes});
-  txtUserPassRepeat_ =
-      PlaceControl(hwnd_, {kUserPassRepeatId, "Edit", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL,
-                           WS_EX_CLIENTEDGE, scale_.Place({1560, 700, 1815, 285}, &kFrame), boxes});
+  txtUserPassRepeat_ = PlaceControl(hwnd_, {kUserPassRepeatId, "Edit", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL,
+                                            WS_EX_CLIENTEDGE, scale_.Place({1560, 700, 1815, 285}, &kFrame), boxes});
   PlaceControl(hwnd_, {kOKButtonId, "Button", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0,
                        scale_.Place({3720, 240, 1095, 375}), tahoma});
-  const HWND frame = PlaceControl(hwnd_, {kFrameId, "Button", "", BS_GROUPBOX, WS_EX_TRANSPARENT,
-                                          scale_.Place(kFrame), boxes});
+  const HWND frame =
+      PlaceControl(hwnd_, {kFrameId, "Button", "", BS_GROUPBOX, WS_EX_TRANSPARENT, scale_.Place(kFrame), boxes});
   PlaceControl(hwnd_, {kCancelButtonId, "Button", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0,
                        scale_.Place({3720, 720, 1095, 375}), tahoma});
   PlaceControl(hwnd_, {kUserPassLabelId, "Static", "Password:", SS_LEFT, 0,
@@ -133,17 +132,12 @@ LRESULT frmPassword::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
       if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kOKButtonId) OKButton_Click();
       if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kCancelButtonId) CancelButton_Click();
       return 0;
-    case DM_GETDEFID:
-      return MAKELRESULT(kOKButtonId, DC_HASDEFID);
+    case DM_GETDEFID: return MAKELRESULT(kOKButtonId, DC_HASDEFID);
     case WM_KEYDOWN:
       if (Form_KeyDown(wParam)) return 0;
       break;
-    case WM_DESTROY:
-      Form_Unload();
-      return 0;
-    case WM_NCDESTROY:
-      hwnd_ = nullptr;
-      break;
+    case WM_DESTROY: Form_Unload(); return 0;
+    case WM_NCDESTROY: hwnd_ = nullptr; break;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -28,12 +28,9 @@ int RoomBesideCaption(HWND control, HDC dc, const char* windowClass) {
     case BS_3STATE:
     case BS_AUTO3STATE:
     case BS_RADIOBUTTON:
-    case BS_AUTORADIOBUTTON:
-      return GetSystemMetricsForDpi(SM_CXMENUCHECK, GetDpiForWindow(control)) + gap;
-    case BS_GROUPBOX:
-      return 0;  // a frame's caption sits on its line and is as wide as the frame allows
-    default:
-      return 2 * gap;
+    case BS_AUTORADIOBUTTON: return GetSystemMetricsForDpi(SM_CXMENUCHECK, GetDpiForWindow(control)) + gap;
+    case BS_GROUPBOX: return 0;  // a frame's caption sits on its line and is as wide as the frame allows
+    default: return 2 * gap;
   }
 }
 

@@ -17,8 +17,7 @@ std::string ReadSetting(const std::string& settingKey, const char* valueKey) {
 
 bool SetDefaultValueOfSubkey(HKEY parent, const char* valueKey, std::string_view text) {
   const std::string data(text);
-  return RegSetValueA(parent, valueKey, REG_SZ, data.c_str(), static_cast<DWORD>(data.size())) ==
-         ERROR_SUCCESS;
+  return RegSetValueA(parent, valueKey, REG_SZ, data.c_str(), static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
 // The write path needs write access on Windows: creating a subkey through a KEY_READ handle is refused.
@@ -55,8 +54,8 @@ std::string QueryValueText(HKEY key, const std::string& valueName) {
   std::string buffer(kValueBufferSize, ' ');
   DWORD type = 0;
   DWORD size = kValueBufferSize;
-  if (RegQueryValueExA(key, valueName.c_str(), nullptr, &type,
-                       reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS) {
+  if (RegQueryValueExA(key, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
+      ERROR_SUCCESS) {
     return {};
   }
   return std::string(folvarek::CutAtNull(buffer));

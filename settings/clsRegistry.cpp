@@ -42,8 +42,7 @@ std::int32_t IntegerOf(Bytes data) {
 // system cannot expand it.
 std::string Expanded(const std::string& text) {
   std::string expanded(ExpandEnvironmentStringsA(text.c_str(), nullptr, 0) + 1, '\0');
-  const DWORD needed =
-      ExpandEnvironmentStringsA(text.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+  const DWORD needed = ExpandEnvironmentStringsA(text.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
   if (needed == 0 || needed > expanded.size()) return std::string(folvarek::CutAtNull(text));
   expanded.resize(folvarek::CutAtNull(expanded).size());
   return expanded;
@@ -65,42 +64,32 @@ std::string HexPairs(Bytes data) {
 RegistryValue ReadAs(DWORD type, Bytes data, RegistryValue result) {
   if (data.empty()) return result;
   switch (type) {
-    case REG_SZ:
-      return TextOf(data, 1);
-    case REG_EXPAND_SZ:
-      return Expanded(TextOf(data, 1));
-    case REG_BINARY:
-      return std::vector<std::uint8_t>(data.begin(), data.end());
-    case REG_DWORD:
-      return IntegerOf(data);
+    case REG_SZ: return TextOf(data, 1);
+    case REG_EXPAND_SZ: return Expanded(TextOf(data, 1));
+    case REG_BINARY: return std::vector<std::uint8_t>(data.begin(), data.end());
+    case REG_DWORD: return IntegerOf(data);
     case REG_MULTI_SZ: {
       std::string texts = TextOf(data, 2);
       if (folvarek::CutAtNull(texts).empty()) return result;
       return texts;
     }
-    default:
-      return result;
+    default: return result;
   }
 }
 
 // Data as EnumRegistryValues lists it: texts joined by commas, bytes as hex pairs.
 RegistryValue ListedAs(DWORD type, Bytes data) {
   switch (type) {
-    case REG_SZ:
-      return TextOf(data, 1);
-    case REG_EXPAND_SZ:
-      return Expanded(TextOf(data, 1));
-    case REG_BINARY:
-      return HexPairs(data);
-    case REG_DWORD:
-      return IntegerOf(data);
+    case REG_SZ: return TextOf(data, 1);
+    case REG_EXPAND_SZ: return Expanded(TextOf(data, 1));
+    case REG_BINARY: return HexPairs(data);
+    case REG_DWORD: return IntegerOf(data);
     case REG_MULTI_SZ: {
       std::string texts = TextOf(data, 2);
       std::replace(texts.begin(), texts.end(), '\0', ',');
       return texts;
     }
-    default:
-      return std::monostate{};
+    default: return std::monostate{};
   }
 }
 
@@ -171,16 +160,14 @@ std::optional<std::vector<BYTE>> DataFor(const RegistryValue& value, DWORD type)
       std::memcpy(data.data(), &*number, sizeof *number);
       return data;
     }
-    default:
-      return std::nullopt;
+    default: return std::nullopt;
   }
 }
 
 // A connection to a computer's registry root; empty when it cannot be reached.
 UniqueHKey Connect(const std::string& computer, HKEY root) {
   UniqueHKey connection;
-  if (RegConnectRegistryA(computer.empty() ? nullptr : computer.c_str(), root, connection.put()) !=
-      ERROR_SUCCESS) {
+  if (RegConnectRegistryA(computer.empty() ? nullptr : computer.c_str(), root, connection.put()) != ERROR_SUCCESS) {
     connection.reset();
   }
   return connection;
@@ -195,8 +182,8 @@ std::wstring RegistryNameKey(std::string_view name) {
   MultiByteToWideChar(CP_ACP, 0, name.data(), size, wide.data(), static_cast<int>(wide.size()));
   // Upper case without linguistic rules, as the registry folds names.
   std::wstring folded(wide.size(), L'\0');
-  LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()),
-                folded.data(), static_cast<int>(folded.size()), nullptr, nullptr, 0);
+  LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()), folded.data(),
+                static_cast<int>(folded.size()), nullptr, nullptr, 0);
   return folded;
 }
 
@@ -218,8 +205,8 @@ std::string clsRegistry::CreateKey(const std::optional<std::string>& Keyname) {
   const std::string path = keyRoot_.empty() ? name : keyRoot_ + "\\" + name;
   UniqueHKey key;
   // Default security; whether the key was created or already there does not matter.
-  const LSTATUS result = RegCreateKeyExA(hkey_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                         KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+  const LSTATUS result = RegCreateKeyExA(hkey_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                                         nullptr, key.put(), nullptr);
   RecordMessage(result);
   if (result != ERROR_SUCCESS) {
     key.reset();
@@ -260,8 +247,7 @@ RegistryCollection<std::string> clsRegistry::EnumRegistryKeys(HKEY hkey, const s
   return names;
 }
 
-RegistryCollection<RegistryNamedValue> clsRegistry::EnumRegistryValues(HKEY hkey,
-                                                                       const std::string& Keyname) const {
+RegistryCollection<RegistryNamedValue> clsRegistry::EnumRegistryValues(HKEY hkey, const std::string& Keyname) const {
   RegistryCollection<RegistryNamedValue> values;
   UniqueHKey opened;
   if (!Keyname.empty()) {
@@ -297,8 +283,7 @@ RegistryValue clsRegistry::GetRegistryValue(const std::string& ValueName,
 }
 
 bool clsRegistry::WriteValue(HKEY key, const std::string& ValueName, const std::vector<BYTE>& data, DWORD DType) {
-  const LSTATUS result =
-      RegSetValueExA(key, ValueName.c_str(), 0, DType, data.data(), static_cast<DWORD>(data.size()));
+  const LSTATUS result = RegSetValueExA(key, ValueName.c_str(), 0, DType, data.data(), static_cast<DWORD>(data.size()));
   RecordMessage(result);
   return result == ERROR_SUCCESS;
 }
@@ -324,9 +309,9 @@ RegistryValue clsRegistry::ReadRemoteRegistryValue(const std::string& sRemoteCom
   return ReadAs(query.type, query.data, {});
 }
 
-bool clsRegistry::WriteRemoteRegistryValue(const std::string& sRemoteComputer, HKEY hkey,
-                                           const std::string& ValueName, const RegistryValue& Value,
-                                           DWORD DType, const std::optional<std::string>& KeyPath) {
+bool clsRegistry::WriteRemoteRegistryValue(const std::string& sRemoteComputer, HKEY hkey, const std::string& ValueName,
+                                           const RegistryValue& Value, DWORD DType,
+                                           const std::optional<std::string>& KeyPath) {
   const auto data = DataFor(Value, DType);
   if (!data) return false;
   const UniqueHKey connection = Connect(sRemoteComputer, hkey);

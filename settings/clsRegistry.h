@@ -95,8 +95,7 @@ class clsRegistry {
   // The values of Keyname below hkey (of hkey itself when Keyname is empty), in the registry's
   // order, with REG_MULTI_SZ as texts joined by commas and REG_BINARY as upper-case hex pairs
   // separated by blanks ("00 0F A0").
-  [[nodiscard]] RegistryCollection<RegistryNamedValue> EnumRegistryValues(HKEY hkey,
-                                                                         const std::string& Keyname) const;
+  [[nodiscard]] RegistryCollection<RegistryNamedValue> EnumRegistryValues(HKEY hkey, const std::string& Keyname) const;
 
   // A value of the object's key: REG_SZ and REG_EXPAND_SZ (expanded) as text, REG_DWORD as an
   // integer, REG_BINARY as bytes, REG_MULTI_SZ as text with NULs between its texts. DefaultValue (or
@@ -116,8 +115,8 @@ class clsRegistry {
   // SetRegistryValue on computer sRemoteComputer, in an existing key; false when the computer
   // cannot be reached.
   [[nodiscard]] bool WriteRemoteRegistryValue(const std::string& sRemoteComputer, HKEY hkey,
-                                              const std::string& ValueName, const RegistryValue& Value,
-                                              DWORD DType, const std::optional<std::string>& KeyPath = std::nullopt);
+                                              const std::string& ValueName, const RegistryValue& Value, DWORD DType,
+                                              const std::optional<std::string>& KeyPath = std::nullopt);
 
   // Cuts item at its first NUL, in place, and returns it.
   static std::string TrimNull(std::string& item);
@@ -125,8 +124,7 @@ class clsRegistry {
  private:
   [[nodiscard]] std::string ObjectPath() const { return keyRoot_ + "\\" + subkey_; }
   void RecordMessage(LSTATUS result);
-  [[nodiscard]] bool WriteValue(HKEY key, const std::string& ValueName, const std::vector<BYTE>& data,
-                                DWORD DType);
+  [[nodiscard]] bool WriteValue(HKEY key, const std::string& ValueName, const std::vector<BYTE>& data, DWORD DType);
 
   HKEY hkey_ = nullptr;
   std::string keyRoot_;

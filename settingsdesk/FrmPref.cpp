@@ -34,8 +34,8 @@ constexpr DWORD kCheckBox = kChild | WS_TABSTOP | BS_3STATE;
 constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
     {"Button", "&OK", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, kWindow, 4530, 4080, 1140, 375},
     {"Button", "&Cancel", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, kWindow, 5730, 4080, 1140, 375},
-    {"Button", "Ask if you want to set a password when creating your PDF file", kCheckBox, 0, FrmPref::Frame2,
-     240, 370, 4815, 195},
+    {"Button", "Ask if you want to set a password when creating your PDF file", kCheckBox, 0, FrmPref::Frame2, 240, 370,
+     4815, 195},
     {"Button", "Stop users copying from PDF files you create", kCheckBox, 0, FrmPref::Frame2, 240, 755, 3615, 195},
     {"Button", "Stop users printing from PDF files you create", kCheckBox, 0, FrmPref::Frame2, 240, 1130, 3615, 195},
     {"Button", "Encrypt with 256-bit AES (PDF readers from 2010 on)", kCheckBox, 0, FrmPref::Frame2, 240, 1505, 4215,
@@ -43,8 +43,8 @@ constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
     {"Button", "&Browse", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, FrmPref::Frame3, 5700, 1060, 765, 285},
     {"Edit", "", kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, FrmPref::Frame3, 240, 1060, 5430, 285},
     {"Button", "Automatically open PDF file after creation", kCheckBox, 0, FrmPref::Frame3, 240, 350, 3375, 195},
-    {"Static", "Default to this directory when creating PDF files:", kChild | SS_LEFT, 0, FrmPref::Frame3, 240,
-     760, 3495, 255},
+    {"Static", "Default to this directory when creating PDF files:", kChild | SS_LEFT, 0, FrmPref::Frame3, 240, 760,
+     3495, 255},
     // The frames come last, so they lie under the controls they hold.
     {"Button", " Settings ", kChild | BS_GROUPBOX, 0, kWindow, 240, 240, 6615, 1695},
     // A fourth row in the security frame: it grows by what the row needs, into the room above the buttons.
@@ -95,9 +95,7 @@ bool FrmPref::Show() {
   return true;
 }
 
-bool FrmPref::HandleDialogMessage(MSG& message) {
-  return window_ != nullptr && IsDialogMessageA(window_, &message);
-}
+bool FrmPref::HandleDialogMessage(MSG& message) { return window_ != nullptr && IsDialogMessageA(window_, &message); }
 
 INT_PTR CALLBACK FrmPref::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
@@ -150,29 +148,23 @@ INT_PTR FrmPref::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return TRUE;
     }
-    case WM_CLOSE:
-      Unload();
-      return TRUE;
+    case WM_CLOSE: Unload(); return TRUE;
     case WM_ENDSESSION:
       if (wParam) Unload();
       return TRUE;
     case WM_DPICHANGED: {
       ApplyLayout(LOWORD(wParam));
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-      SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
-                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
       return TRUE;
     }
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return TRUE;
+    case WM_DESTROY: PostQuitMessage(0); return TRUE;
     case WM_NCDESTROY:
       SetWindowLongPtrA(window_, DWLP_USER, 0);
       window_ = nullptr;
       controls_.fill(nullptr);
       return TRUE;
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 
@@ -180,9 +172,9 @@ bool FrmPref::CreateControls() {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
   for (int i = 0; i < ControlCount; ++i) {
     const ControlLayout& c = kLayout[i];
-    controls_[i] = CreateWindowExA(c.exStyle, c.windowClass, c.caption, c.style, 0, 0, 0, 0, window_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), instance,
-                                   nullptr);
+    controls_[i] =
+        CreateWindowExA(c.exStyle, c.windowClass, c.caption, c.style, 0, 0, 0, 0, window_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), instance, nullptr);
     if (controls_[i] == nullptr) return false;
   }
   return true;
@@ -201,9 +193,9 @@ void FrmPref::ApplyLayout(UINT dpi) {
   // The window's default font is the one the system uses for message boxes and dialogs.
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
-  const LOGFONTW window =
-      SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi) ? metrics.lfMessageFont
-                                                                                            : control;
+  const LOGFONTW window = SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)
+                              ? metrics.lfMessageFont
+                              : control;
   UniqueFont controlFont(CreateFontIndirectW(&control));
   UniqueFont windowFont(CreateFontIndirectW(&window));
 
@@ -221,8 +213,8 @@ void FrmPref::ApplyLayout(UINT dpi) {
     const HFONT font = i == TxtPath ? windowFont.get() : controlFont.get();
     SendMessageA(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     // A caption too wide at this resolution widens its control, within its frame or the window.
-    WidenToCaption(controls_[i], c.parent != kWindow ? px(kLayout[c.parent].left + kLayout[c.parent].width)
-                                                     : px(kClientWidth));
+    WidenToCaption(controls_[i],
+                   c.parent != kWindow ? px(kLayout[c.parent].left + kLayout[c.parent].width) : px(kClientWidth));
   }
   // The old fonts go only after no control uses them any more.
   controlFont_ = std::move(controlFont);

@@ -5,8 +5,8 @@
 //   make-stamp <output.pdf>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,8 +38,8 @@ std::string MarkContent() {
   }
   // Marked as a pagination artifact, so screen readers and text export can leave it out.
   return "/Artifact <</Type /Pagination /Subtype /Watermark>> BDC\n" + Number(kGrey) + " g\nBT\n/F1 " +
-         Number(kFontSize) + " Tf\n" + Number((kPageWidth - width) / 2) + " " + Number(kBaseline) + " Td\n(" +
-         kMark + ") Tj\nET\nEMC\n";
+         Number(kFontSize) + " Tf\n" + Number((kPageWidth - width) / 2) + " " + Number(kBaseline) + " Td\n(" + kMark +
+         ") Tj\nET\nEMC\n";
 }
 
 std::string StampPdf() {
@@ -67,8 +67,8 @@ std::string StampPdf() {
     std::snprintf(entry, sizeof entry, "%010lld 00000 n \n", static_cast<long long>(offset));
     pdf << entry;
   }
-  pdf << "trailer\n<< /Size " << objects.size() + 1 << " /Root 1 0 R /Info 6 0 R >>\nstartxref\n" << xref
-      << "\n%%EOF\n";
+  pdf << "trailer\n<< /Size " << objects.size() + 1 << " /Root 1 0 R /Info 6 0 R >>\nstartxref\n"
+      << xref << "\n%%EOF\n";
   return pdf.str();
 }
 

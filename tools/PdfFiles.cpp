@@ -28,8 +28,7 @@ std::unique_ptr<QPDF> OpenOnce(const std::string& path, const std::string& passw
 
 }  // namespace
 
-std::unique_ptr<QPDF> OpenPdf(const std::string& path, const std::string& password,
-                              std::string_view passwordOrigin) {
+std::unique_ptr<QPDF> OpenPdf(const std::string& path, const std::string& password, std::string_view passwordOrigin) {
   std::unique_ptr<QPDF> pdf;
   try {
     try {
@@ -51,9 +50,9 @@ std::unique_ptr<QPDF> OpenPdf(const std::string& path, const std::string& passwo
       }
       if (!pdf) {
         throw ToolError(Quoted(path) + " is encrypted and " +
-                        (passwordOrigin.empty() ? std::string("needs a password")
-                                                : "the password in " + std::string(passwordOrigin) +
-                                                      " does not open it"));
+                        (passwordOrigin.empty()
+                             ? std::string("needs a password")
+                             : "the password in " + std::string(passwordOrigin) + " does not open it"));
       }
     }
   } catch (const QPDFSystemError& e) {

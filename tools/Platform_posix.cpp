@@ -24,8 +24,7 @@ class SystemRandom final : public RandomDataProvider {
     while (len > 0) {
       const ssize_t got = ::getrandom(data, len, 0);
       if (got < 0 && errno != EINTR) {
-        throw std::runtime_error(std::string("the system's random number generator failed: ") +
-                                 std::strerror(errno));
+        throw std::runtime_error(std::string("the system's random number generator failed: ") + std::strerror(errno));
       }
       if (got > 0) {
         data += got;

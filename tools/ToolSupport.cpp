@@ -15,7 +15,8 @@ namespace {
 int Report(const char* toolName, const char* reason, int exitCode) {
   std::string line = std::string(toolName) + ": " + reason;
   // One line, whatever a library put into its message.
-  std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  std::replace_if(
+      line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
   line += '\n';
   std::fputs(line.c_str(), stderr);
   return exitCode;

@@ -82,17 +82,17 @@ void SetEncryption(QPDFWriter& writer, const EncryptRequest& request) {
   const qpdf_r3_print_e print = p.print ? qpdf_r3p_full : p.lowResolutionPrint ? qpdf_r3p_low : qpdf_r3p_none;
   switch (bits) {
     case 40:
-      writer.setR2EncryptionParametersInsecure(user.c_str(), owner.c_str(), print != qpdf_r3p_none, p.modify,
-                                               p.extract, p.annotate);
+      writer.setR2EncryptionParametersInsecure(user.c_str(), owner.c_str(), print != qpdf_r3p_none, p.modify, p.extract,
+                                               p.annotate);
       break;
     case 128:
-      writer.setR4EncryptionParametersInsecure(user.c_str(), owner.c_str(), p.accessibility, p.extract,
-                                               p.assemble, p.annotate, p.fillForms, p.modify, print,
+      writer.setR4EncryptionParametersInsecure(user.c_str(), owner.c_str(), p.accessibility, p.extract, p.assemble,
+                                               p.annotate, p.fillForms, p.modify, print,
                                                /*encrypt_metadata=*/true, /*use_aes=*/true);
       break;
     default:
-      writer.setR6EncryptionParameters(user.c_str(), owner.c_str(), p.accessibility, p.extract, p.assemble,
-                                       p.annotate, p.fillForms, p.modify, print, /*encrypt_metadata=*/true);
+      writer.setR6EncryptionParameters(user.c_str(), owner.c_str(), p.accessibility, p.extract, p.assemble, p.annotate,
+                                       p.fillForms, p.modify, print, /*encrypt_metadata=*/true);
       break;
   }
 }

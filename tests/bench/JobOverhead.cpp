@@ -51,7 +51,9 @@ double RunAlone(const std::string& program, const std::string& arguments) {
 double CpuSeconds() {
   FILETIME created, exited, kernel, user;
   GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  const auto ticks = [](const FILETIME& t) { return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  const auto ticks = [](const FILETIME& t) {
+    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
   return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
 }
 
@@ -109,8 +111,8 @@ Run OneJob(std::uint64_t pdfSize, int pdfencMs, int stampMs) {
   const std::string secured = kRoot + "\\Out\\secured.pdf";
   const double tools =
       RunAlone(app + "\\pdfenc.exe", "\"" + scratch + "\\job.pdf\" \"" + secured + "\"") +
-      RunAlone(system + "\\Kestrix.tlb", secured + " background " + system + "\\Kestrix.dll output \"" + kRoot +
-                                              "\\Out\\stamped.pdf\"");
+      RunAlone(system + "\\Kestrix.tlb",
+               secured + " background " + system + "\\Kestrix.dll output \"" + kRoot + "\\Out\\stamped.pdf\"");
   return {std::chrono::duration<double>(end - start).count(), std::chrono::duration<double>(end - processed).count(),
           tools, cpu};
 }
@@ -127,7 +129,8 @@ int main(int argc, char** argv) {
   SetEnvironmentVariableA("FOLVAREK_DOUBLES", (kRoot + "\\doubles").c_str());
   if (!ModReg::SetViewPDFOpt("0")) std::fprintf(stderr, "could not turn viewing off\n");
 
-  std::printf("Job overhead beyond the tools' own time (median of %d runs, lowest in brackets; each tool takes 1 s)\n\n", runs);
+  std::printf(
+      "Job overhead beyond the tools' own time (median of %d runs, lowest in brackets; each tool takes 1 s)\n\n", runs);
   std::printf("| job PDF | tools' own time | job total | overhead (lowest) | of it: close-down | job CPU |\n");
   std::printf("|---|---|---|---|---|---|\n");
   for (const std::uint64_t size : {3'000ull, 1'000'000ull, 100'000'000ull}) {
@@ -151,9 +154,10 @@ int main(int argc, char** argv) {
     cpuSlow.push_back(OneJob(1'000'000, 5000, 0).cpu);
     cpuFast.push_back(OneJob(1'000'000, 0, 0).cpu);
   }
-  std::printf("\nProcessor time of the whole job while pdfenc runs 5 s (1 MB job PDF, median of %d runs): %.3f s;\n"
-              "the same job with pdfenc ending at once: %.3f s, so the 5 s of waiting cost %.3f s\n",
-              runs, Median(cpuSlow), Median(cpuFast), Median(cpuSlow) - Median(cpuFast));
+  std::printf(
+      "\nProcessor time of the whole job while pdfenc runs 5 s (1 MB job PDF, median of %d runs): %.3f s;\n"
+      "the same job with pdfenc ending at once: %.3f s, so the 5 s of waiting cost %.3f s\n",
+      runs, Median(cpuSlow), Median(cpuFast), Median(cpuSlow) - Median(cpuFast));
 
   const std::string system = GetSystemDir();
   DeleteFileA((system + "\\Kestrix.tlb").c_str());

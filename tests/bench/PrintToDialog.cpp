@@ -4,8 +4,8 @@
 // and to start a bare program that shows the same Save dialog, so what the print path adds can be
 // read beside them. Each job is then cancelled and its "No PDF File" message answered.
 #include <windows.h>
-#include <commdlg.h>
 #include <winspool.h>
+#include <commdlg.h>
 
 #include <algorithm>
 #include <chrono>
@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
     if (dialog == nullptr) return std::fputs("no Save dialog\n", stderr), 1;
     toDialog.push_back(Ms(Clock::now() - printed));
     uidriver::SaveDialogCancel(dialog);
-    if (!uidriver::AnswerMessageBox("Folvarek Options", IDOK)) return std::fputs("no message after cancel\n", stderr), 1;
+    if (!uidriver::AnswerMessageBox("Folvarek Options", IDOK))
+      return std::fputs("no message after cancel\n", stderr), 1;
     if (!uidriver::WaitUntil([] { return FindWindowA(nullptr, "Folvarek Options") == nullptr; })) return 1;
 
     const auto started = Clock::now();

@@ -21,6 +21,7 @@ using namespace folvarek;
 using namespace std::string_literals;
 
 TEST(Rules, ReadNumberTakesTheNumberAtTheStartOrZero) {
+  // clang-format off
   const std::pair<std::string, double> cases[] = {
       {"1", 1}, {"1.0", 1}, {"01", 1}, {"1.5", 1.5}, {".5", 0.5}, {"2x", 2}, {"1.2.3", 1.2}, {"-3", -3}, {"+4", 4},
       {"  7", 7}, {"1e2", 100}, {"1e", 1}, {"1e+", 1}, {"1\0" "9"s, 1}, {"", 0}, {"true", 0}, {"-", 0}, {".", 0},
@@ -55,6 +56,7 @@ TEST(Rules, FlagsReadAsSwitchBoxStateAndPermission) {
       {"3", false, CheckState::Clear, true},       {"-1", false, CheckState::Clear, true},
       {"1e999", false, CheckState::Clear, true},   {"99999999999", false, CheckState::Clear, true},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE('"' + std::string(c.flag) + '"');
     EXPECT_EQ(IsFlagSet(c.flag), c.set);
@@ -89,22 +91,26 @@ TEST(Rules, JobAndTargetNames) {
   // The dialog's answer ends at its NUL, whatever the buffer holds after it, even when it fills the buffer.
   EXPECT_EQ(SaveDialogAnswer("C:\\a\0junk  \0"s), "C:\\a\0"s);
   EXPECT_EQ(PlainPath(SaveDialogAnswer(std::string(254, 'x'))), std::string(254, 'x'));
-  const std::pair<std::string, std::string> targets[] = {
-      {"C:\\report\0"s, "C:\\report.pdf"},   {"C:\\Report.PDF\0"s, "C:\\Report.pdf"}, {"C:\\a.pdf.pdf\0"s, "C:\\a.pdf.pdf"},
-      {"C:\\notes.txt\0"s, "C:\\notes.txt.pdf"}, {"C:\\.pdf\0"s, "C:\\.pdf"}};
+  const std::pair<std::string, std::string> targets[] = {{"C:\\report\0"s, "C:\\report.pdf"},
+                                                         {"C:\\Report.PDF\0"s, "C:\\Report.pdf"},
+                                                         {"C:\\a.pdf.pdf\0"s, "C:\\a.pdf.pdf"},
+                                                         {"C:\\notes.txt\0"s, "C:\\notes.txt.pdf"},
+                                                         {"C:\\.pdf\0"s, "C:\\.pdf"}};
   for (const auto& [answer, target] : targets) EXPECT_EQ(NormaliseTarget(answer), target);
 }
 
 TEST(Rules, WaitDelayIsTheSizeUpTo3072BytesThenHalfAMillisecondPerThousand) {
-  const std::pair<std::uint64_t, int> cases[] = {{1, 1}, {3072, 3072}, {3073, 2}, {5000, 2}, {7000, 4}, {100'000'000, 50'000}};
+  const std::pair<std::uint64_t, int> cases[] = {{1, 1},    {3072, 3072}, {3073, 2},
+                                                 {5000, 2}, {7000, 4},    {100'000'000, 50'000}};
   for (const auto& [size, delay] : cases) EXPECT_EQ(WaitDelayFor(size), delay) << size;
 }
 
 // Only the text "256" asks for AES-256; whatever else is stored secures as before, and the number
 // goes into pdfenc's line in the key length's place.
 TEST(Rules, KeyLengthIs256ForExactlyTheText256) {
-  const std::pair<std::string, int> cases[] = {{"256", 256}, {"", 128}, {"128", 128}, {" 256", 128}, {"256 ", 128},
-                                               {"256.0", 128}, {"0256", 128}, {"256\0"s, 128}, {"40", 128}};
+  const std::pair<std::string, int> cases[] = {{"256", 256},  {"", 128},       {"128", 128},
+                                               {" 256", 128}, {"256 ", 128},   {"256.0", 128},
+                                               {"0256", 128}, {"256\0"s, 128}, {"40", 128}};
   for (const auto& [text, bits] : cases) EXPECT_EQ(KeyLengthBits(text), bits) << '"' << text << '"';
   EXPECT_EQ(BuildPdfencArgs("C:\\t", "j", "pdf", "C:\\o.pdf", "", "10100000", 256),
             R"("C:\t\j.pdf" "C:\o.pdf" "" "" 10100000 256 Creator "Folvarek" Producer "Folvarek")");
@@ -115,7 +121,8 @@ TEST(Rules, KeyLengthIs256ForExactlyTheText256) {
 TEST(Rules, PasswordsSurviveCommandLineToArgvW) {
   for (const std::string password : {"", "two words", R"(quote"inside)", R"(ends\)", R"(ends\\)", R"(\"both\")", "\"",
                                      R"(a\\"b)", "\xd0\xbf\xd0\xb0 \"x\" \\"}) {
-    const std::string line = "p.exe " + BuildPdfencArgs("C:\\A\\temp", "j", "pdf", "C:\\o.pdf", password, "10100000", 128);
+    const std::string line =
+        "p.exe " + BuildPdfencArgs("C:\\A\\temp", "j", "pdf", "C:\\o.pdf", password, "10100000", 128);
     std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, nullptr, 0), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
     int count = 0;

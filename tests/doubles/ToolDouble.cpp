@@ -67,8 +67,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   record << "self=" << self << "\nline=" << Utf8(GetCommandLineW()) << "\n";
   for (std::size_t i = 1; i < args.size(); ++i) record << "arg" << i << "=" << args[i] << "\n";
   wchar_t password[512] = {};
-  const bool set = GetEnvironmentVariableW(L"FOLVAREK_PDF_PASSWORD", password, 512) > 0 ||
-                   GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+  const bool set =
+      GetEnvironmentVariableW(L"FOLVAREK_PDF_PASSWORD", password, 512) > 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
   record << (set ? "password=" + Utf8(password) : std::string("password-unset")) << "\n";
   GetCurrentDirectoryW(MAX_PATH, buffer);
   record << "cwd=" << Utf8(buffer) << "\n" << std::flush;

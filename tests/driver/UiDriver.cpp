@@ -99,8 +99,7 @@ std::vector<DWORD> RenderIcon(HICON icon, DWORD background) {
 // the system icon that, drawn on the same background, differs least from what is shown.
 std::string MatchIcon(const std::vector<DWORD>& shown) {
   const std::pair<LPCSTR, const char*> known[] = {
-      {IDI_HAND, "stop"}, {IDI_QUESTION, "question"}, {IDI_EXCLAMATION, "exclamation"},
-      {IDI_ASTERISK, "information"}};
+      {IDI_HAND, "stop"}, {IDI_QUESTION, "question"}, {IDI_EXCLAMATION, "exclamation"}, {IDI_ASTERISK, "information"}};
   std::string best = "other";
   long long bestDistance = 0;
   for (const auto& [id, name] : known) {
@@ -108,7 +107,8 @@ std::string MatchIcon(const std::vector<DWORD>& shown) {
     long long distance = 0;
     for (std::size_t i = 0; i < shown.size(); ++i) {
       for (int shift : {0, 8, 16}) {
-        distance += std::abs(static_cast<int>((shown[i] >> shift) & 0xFF) - static_cast<int>((drawn[i] >> shift) & 0xFF));
+        distance +=
+            std::abs(static_cast<int>((shown[i] >> shift) & 0xFF) - static_cast<int>((drawn[i] >> shift) & 0xFF));
       }
     }
     if (best == "other" || distance < bestDistance) {
@@ -134,9 +134,12 @@ std::string IconName(HWND iconControl) {
 std::string EscapeLineBreaks(const std::string& text) {
   std::string out;
   for (char c : text) {
-    if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n";
-    else out += c;
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
   }
   return out;
 }
@@ -167,8 +170,8 @@ std::string GetText(HWND window) {
   }
   std::string text(length + 1, '\0');
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                           SMTO_ABORTIFHUNG, kMessageTimeoutMs, &copied)) {
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                           kMessageTimeoutMs, &copied)) {
     return {};
   }
   text.resize(copied);
@@ -432,7 +435,8 @@ class RemoteBuffer {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
     process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    if (process_ != nullptr) address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (process_ != nullptr)
+      address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   }
   RemoteBuffer(const RemoteBuffer&) = delete;
   RemoteBuffer& operator=(const RemoteBuffer&) = delete;

@@ -56,7 +56,7 @@ struct MessageBoxInfo {
 [[nodiscard]] std::string Describe(const MessageBoxInfo& box);
 // Waits for a message box with this title, reads it, and answers it with the given button id.
 [[nodiscard]] std::optional<MessageBoxInfo> AnswerMessageBox(const std::string& title, int buttonId,
-                                                            std::chrono::milliseconds timeout = kDefaultWait);
+                                                             std::chrono::milliseconds timeout = kDefaultWait);
 
 // The common Save dialog: puts a name into its file name box and confirms it.
 [[nodiscard]] bool SaveDialogChoose(HWND dialog, const std::string& fileName);

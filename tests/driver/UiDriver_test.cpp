@@ -60,12 +60,14 @@ TEST(UiDriver, ReadsAndAnswersMessageBoxesOfAnotherProcess) {
     UINT style;
     int answer;
     const char* seen;
+    // clang-format off
   } cases[] = {
       {MB_YESNO | MB_ICONHAND, IDNO, "Driver Box | First line\\r\\nSecond line | Yes,No | stop"},
       {MB_OK, IDOK, "Driver Box | First line\\r\\nSecond line | OK | none"},
       {MB_YESNO | MB_ICONQUESTION, IDYES, "Driver Box | First line\\r\\nSecond line | Yes,No | question"},
       {MB_OK | MB_ICONEXCLAMATION, IDOK, "Driver Box | First line\\r\\nSecond line | OK | exclamation"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     auto child = uidriver::Process::Start(SelfPath(), "--child-box " + std::to_string(c.style));
     ASSERT_TRUE(child);

@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
 
   if (action == "wait" && args.size() == 2) return 0;
   if (action == "box" && args.size() == 3) {
-    static const std::map<std::string, int> buttons = {{"OK", IDOK}, {"Cancel", IDCANCEL}, {"Yes", IDYES}, {"No", IDNO}};
+    static const std::map<std::string, int> buttons = {
+        {"OK", IDOK}, {"Cancel", IDCANCEL}, {"Yes", IDYES}, {"No", IDNO}};
     const auto button = buttons.find(args[2]);
     const auto box = uidriver::ReadMessageBox(window);
     if (button == buttons.end() || !box) return Fail("not a message box or no such button");

@@ -43,7 +43,8 @@ class ModelSpooler final : public SpoolerContext {
   bool sentToPrinter = false;
 
   ModelSpooler() {
-    for (const auto& [sid, profile] : kProfiles) folders.insert({profile, profile + L"\\AppData", profile + L"\\AppData\\Local"});
+    for (const auto& [sid, profile] : kProfiles)
+      folders.insert({profile, profile + L"\\AppData", profile + L"\\AppData\\Local"});
   }
 
   bool InService() override { return true; }
@@ -177,7 +178,7 @@ struct Row {
   std::size_t largestFile = SIZE_MAX;
   bool removeLocalAppData = false;
   // What must be so afterwards.
-  BOOL result = TRUE;                          // of the last call made
+  BOOL result = TRUE;                               // of the last call made
   std::map<std::wstring, std::string> queued = {};  // every file in the profiles, with its start
   std::vector<unsigned> runners = {};
   const char* logged = nullptr;  // a part of the one log line, if any
@@ -188,6 +189,7 @@ struct Row {
 
 TEST(PortJob, EachOwnerAndEachEndInTheSpooler) {
   const std::vector<UserSession> aliceActive = {{0, "S-1-5-18", S::Active}, {1, kAlice, S::Active}};
+  // clang-format off
   const Row rows[] = {
       {.what = "a whole job", .client = Client{kAlice, 1}, .sessions = aliceActive, .queued = {{Queue(kAlice) + L"\\Report.pdf", "%PDF-1.7 whole job"}},
        .runners = {1}},
@@ -214,6 +216,7 @@ TEST(PortJob, EachOwnerAndEachEndInTheSpooler) {
       {.what = "no profile folder: told on the desktop", .client = Client{kAlice, 1}, .sessions = aliceActive, .removeLocalAppData = true, .result = FALSE,
        .logged = "cannot create the queue folder", .told = "1: The print job \"Report\" could not be made"},
   };
+  // clang-format on
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     ModelSpooler spooler;
@@ -232,7 +235,8 @@ TEST(PortJob, EachOwnerAndEachEndInTheSpooler) {
       balanced();
       if (result && !row.data.empty()) {
         DWORD written = 0;
-        result = job.Write(reinterpret_cast<const BYTE*>(row.data.data()), static_cast<DWORD>(row.data.size()), &written);
+        result =
+            job.Write(reinterpret_cast<const BYTE*>(row.data.data()), static_cast<DWORD>(row.data.size()), &written);
         balanced();
       }
       if (result) result = job.EndDoc();
@@ -240,7 +244,8 @@ TEST(PortJob, EachOwnerAndEachEndInTheSpooler) {
       EXPECT_EQ(result, row.result);
     }
     std::map<std::wstring, std::string> left;
-    for (const auto& [path, content] : spooler.files) left[path] = content.substr(0, row.queued.count(path) ? row.queued.at(path).size() : 0);
+    for (const auto& [path, content] : spooler.files)
+      left[path] = content.substr(0, row.queued.count(path) ? row.queued.at(path).size() : 0);
     EXPECT_EQ(left, row.queued);
     EXPECT_EQ(spooler.runnersStarted, row.runners);
     // Only a job that has left the port, queued or dropped, is reported gone to the spooler.

@@ -16,6 +16,7 @@ TEST(JobStem, TitlesBecomeFileNames) {
     const char* title;
     std::size_t maxBytes;
     const char* stem;
+    // clang-format off
   } rows[] = {
       {"Quarterly report", 100, "Quarterly report"},
       {"Microsoft Word - Report.docx", 100, "Microsoft Word - Report.docx"},
@@ -42,6 +43,7 @@ TEST(JobStem, TitlesBecomeFileNames) {
       {"Aux  ", 100, "_Aux"},
       {"Отчёт", 100, "Отчёт"},
   };
+  // clang-format on
   for (const Row& row : rows) EXPECT_EQ(JobStem(row.title, row.maxBytes), row.stem) << row.title;
 }
 
@@ -64,6 +66,7 @@ TEST(QueueFinishedJob, OnlyWholeJobsAreHandedOn) {
     std::optional<std::uint32_t> status;
     std::uint64_t bytes;
     bool queued;
+    // clang-format off
   } rows[] = {
       {"printed whole", 0x10 /* printing */, 1000, true},
       {"no status known (Wine)", std::nullopt, 1000, true},
@@ -74,6 +77,7 @@ TEST(QueueFinishedJob, OnlyWholeJobsAreHandedOn) {
       {"cancelled before any data", 0, 0, false},
       {"no data, no status", std::nullopt, 0, false},
   };
+  // clang-format on
   for (const Row& row : rows) EXPECT_EQ(QueueFinishedJob(row.status, row.bytes), row.queued) << row.what;
 }
 
@@ -84,9 +88,15 @@ TEST(WhereToRunRunner, SessionForEachSituation) {
   const char* localAlice = "S-1-5-21-1-1001";
   const char* corpAlice = "S-1-5-21-2-1104";
   const std::vector<UserSession> sessions = {
-      {0, "S-1-5-18", S::Active},   {1, localAlice, S::Disconnected}, {2, "S-1-5-21-1-1002", S::Active},
-      {3, localAlice, S::Connected}, {4, localAlice, S::Active},     {5, "S-1-5-21-1-1003", S::Other},
-      {6, "S-1-5-21-1-1004", S::Disconnected}, {7, "S-1-5-21-1-1004", S::Disconnected}, {8, corpAlice, S::Active},
+      {0, "S-1-5-18", S::Active},
+      {1, localAlice, S::Disconnected},
+      {2, "S-1-5-21-1-1002", S::Active},
+      {3, localAlice, S::Connected},
+      {4, localAlice, S::Active},
+      {5, "S-1-5-21-1-1003", S::Other},
+      {6, "S-1-5-21-1-1004", S::Disconnected},
+      {7, "S-1-5-21-1-1004", S::Disconnected},
+      {8, corpAlice, S::Active},
   };
   struct Row {
     const char* what;
@@ -94,6 +104,7 @@ TEST(WhereToRunRunner, SessionForEachSituation) {
     std::optional<unsigned> client;
     const char* owner;
     RunnerPlace place;
+    // clang-format off
   } rows[] = {
       {"no service (Wine)", false, std::nullopt, localAlice, {K::OwnContext, 0}},
       {"the client's own session", true, 3u, localAlice, {K::InSession, 3}},
@@ -107,7 +118,9 @@ TEST(WhereToRunRunner, SessionForEachSituation) {
       {"not logged on", true, std::nullopt, "S-1-5-21-1-1005", {K::LeaveQueued, 0}},
       {"no owner known", true, 3u, "", {K::LeaveQueued, 0}},
   };
-  for (const Row& row : rows) EXPECT_EQ(WhereToRunRunner(row.inService, row.client, row.owner, sessions), row.place) << row.what;
+  // clang-format on
+  for (const Row& row : rows)
+    EXPECT_EQ(WhereToRunRunner(row.inService, row.client, row.owner, sessions), row.place) << row.what;
 }
 
 TEST(ProgramFolderAllowed, OnlyProgramFilesAndBelow) {
@@ -115,6 +128,7 @@ TEST(ProgramFolderAllowed, OnlyProgramFilesAndBelow) {
   struct Row {
     const char* chosen;
     bool allowed;
+    // clang-format off
   } rows[] = {
       {"C:\\Program Files\\Folvarek", true},
       {"c:\\program files\\Tools\\Folvarek\\", true},
@@ -127,6 +141,7 @@ TEST(ProgramFolderAllowed, OnlyProgramFilesAndBelow) {
       {"D:\\Program Files\\Folvarek", false},
       {"", false},
   };
+  // clang-format on
   for (const Row& row : rows) EXPECT_EQ(ProgramFolderAllowed(row.chosen, programFiles), row.allowed) << row.chosen;
   EXPECT_FALSE(ProgramFolderAllowed("C:\\Folvarek", ""));
 }
@@ -137,6 +152,7 @@ TEST(NextSetupStep, WhatEachWindowsGets) {
     const char* what;
     PrintSupport support;
     Step step;
+    // clang-format off
   } rows[] = {
       {"Windows 11 with the driver", {22631, false, true, false}, Step::InstallPrintPath},
       {"protected print mode on", {26100, true, true, false}, Step::ProtectedPrintOn},
@@ -146,5 +162,6 @@ TEST(NextSetupStep, WhatEachWindowsGets) {
       {"turned on, the driver there now", {19045, false, true, true}, Step::InstallPrintPath},
       {"Windows 8.1 has no such feature", {9600, false, false, false}, Step::NoPdfDriver},
   };
+  // clang-format on
   for (const Row& row : rows) EXPECT_EQ(NextSetupStep(row.support), row.step) << row.what;
 }

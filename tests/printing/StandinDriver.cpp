@@ -24,7 +24,8 @@ int wmain(int argc, wchar_t** argv) {
   driver.pConfigFile = const_cast<wchar_t*>(wineps.c_str());
   driver.pDataFile = const_cast<wchar_t*>(ppd.c_str());
   driver.pDefaultDataType = const_cast<wchar_t*>(L"RAW");
-  if (!AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES | APD_COPY_FROM_DIRECTORY)) {
+  if (!AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&driver),
+                           APD_COPY_NEW_FILES | APD_COPY_FROM_DIRECTORY)) {
     std::fprintf(stderr, "standin_driver: AddPrinterDriverEx failed with error %lu\n", GetLastError());
     return 1;
   }

@@ -72,9 +72,9 @@ struct Row {
   std::vector<std::string> scratch;  // files in the scratch folder; {"-"}: no scratch folder at all
   // SaveLocation (under the job folder; nullptr: none), Password, AllowCopy, AllowPrint, ViewPDF
   std::array<const char*, 5> settings;
-  std::vector<std::string> setup = {};  // before the job starts: see Prepare
-  std::vector<std::string> steps = {};  // what the user does: see User::Play
-  Log log = {};                         // what the user meets
+  std::vector<std::string> setup = {};                            // before the job starts: see Prepare
+  std::vector<std::string> steps = {};                            // what the user does: see User::Play
+  Log log = {};                                                   // what the user meets
   std::vector<std::pair<std::string, std::string>> files = {};    // path, content ("-": none, "*": any)
   std::vector<std::pair<std::string, std::string>> records = {};  // tool, what its record holds ("": never ran)
 };
@@ -128,7 +128,8 @@ class Job {
   // saveprompt inherits), key-length:TEXT (stored as the KeyLength setting)
   void Prepare(const std::string& verb, const std::string& arg) {
     const std::string path = At(arg.substr(0, arg.find('='))), value = arg.substr(arg.find('=') + 1);
-    if (verb == "file" || verb == "double") std::filesystem::create_directories(path.substr(0, path.find_last_of('\\')));
+    if (verb == "file" || verb == "double")
+      std::filesystem::create_directories(path.substr(0, path.find_last_of('\\')));
     if (verb == "folder") {
       std::filesystem::create_directories(path);
     } else if (verb == "file") {
@@ -174,9 +175,12 @@ class User {
       const HWND dialog = Wait("Save File As");
       if (dialog == nullptr) return;
       // The save folder exists before the prompt that starts there.
-      log.push_back(InFront(dialog) + (location_.empty() || std::filesystem::is_directory(location_) ? "" : " (no folder)"));
-      if (verb == "save") EXPECT_TRUE(uidriver::SaveDialogChoose(dialog, arg));
-      else uidriver::SaveDialogCancel(dialog);
+      log.push_back(InFront(dialog) +
+                    (location_.empty() || std::filesystem::is_directory(location_) ? "" : " (no folder)"));
+      if (verb == "save")
+        EXPECT_TRUE(uidriver::SaveDialogChoose(dialog, arg));
+      else
+        uidriver::SaveDialogCancel(dialog);
       EXPECT_TRUE(uidriver::WaitGone(dialog));
     } else if (verb == "yes" || verb == "no" || verb == "ok") {
       const HWND box = Wait("");
@@ -290,14 +294,17 @@ void RunJob(const Row& row) {
   // left its record. One that must have started is waited for until it has ended.
   auto records = row.records;
   for (const std::string tool : {"viewer", "browser"}) {
-    if (std::none_of(records.begin(), records.end(), [&](const auto& r) { return r.first == tool; })) records.push_back({tool, ""});
+    if (std::none_of(records.begin(), records.end(), [&](const auto& r) { return r.first == tool; }))
+      records.push_back({tool, ""});
   }
   for (const auto& [tool, text] : records) {
     if (text.empty()) {
       EXPECT_FALSE(ProcessRuns(tool + ".exe") || Exists(kDoubles + "\\" + tool + ".record")) << tool << " ran";
     } else {
-      EXPECT_TRUE(uidriver::WaitUntil([&] { return Record(tool).find(text) != std::string::npos && !ProcessRuns(tool + ".exe"); }))
-          << tool << " record: " << Record(tool);
+      EXPECT_TRUE(uidriver::WaitUntil([&] {
+        return Record(tool).find(text) != std::string::npos && !ProcessRuns(tool + ".exe");
+      })) << tool
+          << " record: " << Record(tool);
     }
   }
   // Every job leaves no scratch folder and no staging folder (unless they hold what a row expects),
@@ -316,6 +323,7 @@ const std::string kLong = std::string(256 - kJob.size() - 5, 'n') + ".pdf";  // 
 const std::vector<std::string> kReport = {"save:report.pdf", "ok"};
 const std::string kReportPath = kOut + "\\report.pdf";
 
+// clang-format off
 const Row kRows[] = {
     {"no job PDF, no password asked", {}, {nullptr, "1", "0", "0", "0"}, {}, {"ok"}, {kNoPdf}},
     {"only other files", {"notes.txt"}, {nullptr, "0", "0", "0", "0"}, {}, {"ok"}, {kNoPdf}},
@@ -403,6 +411,7 @@ const Row kRows[] = {
       {kStagingAt + "\\Kestrix.exe", "-"}, {kScratchAt + "\\kept.pdf", "x"}, {kScratchAt + "\\nested", "-"},
       {kScratchAt + "\\job.pdf", "-"}}},
 };
+// clang-format on
 
 }  // namespace
 
@@ -416,9 +425,13 @@ namespace {
 std::optional<JobError> PostProcess(std::chrono::milliseconds stallLimit, const std::string& saveFolder = kOut + "\\",
                                     std::string* labels = nullptr) {
   std::filesystem::create_directories(kOut);
-  JobState job{kJob, kScratch, saveFolder, kScratch + "\\job.pdf", "job", "pdf", kReportPath, "0", "0", "1", "", "00100000", "", "", false};
+  JobState job{
+      kJob, kScratch, saveFolder, kScratch + "\\job.pdf", "job", "pdf", kReportPath, "0", "0", "1", "", "00100000",
+      "",   "",       false};
   strPassword.clear();
-  const auto label = [labels](const std::string& text) { if (labels != nullptr) *labels += text + "|"; };
+  const auto label = [labels](const std::string& text) {
+    if (labels != nullptr) *labels += text + "|";
+  };
   try {
     RunPostProcessing(job, nullptr, {label, label}, stallLimit);
   } catch (const JobError& failure) {
@@ -431,8 +444,11 @@ std::optional<JobError> PostProcess(std::chrono::milliseconds stallLimit, const 
 
 TEST(PostProcessing, ToolsThatKeepWritingPastTheStallLimitAreWaitedFor) {
   // pdfenc writes beside its output and renames the file at the end, as the real tools do.
-  const Job job({"slow", {"job.pdf"}, {"Out", "0", "0", "1", "0"},
-                 {"control:pdfenc=mode=slow\nchunks=5\nchunk_ms=400\nstaged=1", "control:Kestrix=mode=slow\nchunks=5\nchunk_ms=400"}});
+  const Job job({"slow",
+                 {"job.pdf"},
+                 {"Out", "0", "0", "1", "0"},
+                 {"control:pdfenc=mode=slow\nchunks=5\nchunk_ms=400\nstaged=1",
+                  "control:Kestrix=mode=slow\nchunks=5\nchunk_ms=400"}});
   std::string labels;
   ASSERT_FALSE(PostProcess(1500ms, "  ", &labels));
   EXPECT_EQ(Content("Out\\report.pdf"), kSecured + kStamped);
@@ -463,7 +479,9 @@ TEST(PostProcessing, ALockedTargetOfTheDirectCopySendsTheUserBackAndTheRetryStar
   const Job job({"locked", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"file:Out\\report.pdf=held"}});
   const HANDLE lock = CreateFileA(At("Out\\report.pdf").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  JobState state{kJob, kScratch, kOut + "\\", kScratch + "\\job.pdf", "job", "pdf", kReportPath, "0", "0", "0", "", "10100000", "", "", false};
+  JobState state{
+      kJob, kScratch, kOut + "\\", kScratch + "\\job.pdf", "job", "pdf", kReportPath, "0", "0", "0", "", "10100000",
+      "",   "",       false};
   const auto label = [](const std::string&) {};
   try {
     RunPostProcessing(state, nullptr, {label, label}, 1s);

@@ -24,7 +24,8 @@ bool KeyExists(const std::string& path) {
 
 void Put(const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
   ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, path.c_str(), name.empty() ? nullptr : name.c_str(), type, bytes.data(),
-                            static_cast<DWORD>(bytes.size())), ERROR_SUCCESS);
+                            static_cast<DWORD>(bytes.size())),
+            ERROR_SUCCESS);
 }
 
 // A default value read back in UTF-16, so a code-page slip in the routines cannot hide.
@@ -43,6 +44,7 @@ const struct {
   const char* path;
   std::string text;
   std::wstring stored;
+  // clang-format off
 } kSettings[] = {
     {ModReg::GetSaveLocation, ModReg::SetSaveLocation, "SOFTWARE\\Folvarek\\SaveLocation\\Path", " C:\\Отчёт ",
      L" C:\\\x041E\x0442\x0447\x0451\x0442 "},
@@ -52,6 +54,7 @@ const struct {
     {ModReg::GetViewPDFOpt, ModReg::SetViewPDFOpt, "SOFTWARE\\Folvarek\\ViewPDF\\Opt", "", L""},
     {ModReg::GetKeyLengthOpt, ModReg::SetKeyLengthOpt, "SOFTWARE\\Folvarek\\KeyLength\\Opt", "256", L"256"},
 };
+// clang-format on
 
 }  // namespace
 
@@ -74,9 +77,10 @@ TEST(ModReg, TheReadBufferHolds259BytesAndAValueEndsAtItsFirstNul) {
   DeleteKey(kTree);
   std::string cyrillic;
   for (int i = 0; i < 130; ++i) cyrillic += "ж";  // 260 bytes in UTF-8
-  const std::pair<std::string, std::string> cases[] = {
-      {std::string(259, 'a'), std::string(259, 'a')}, {std::string(260, 'b'), ""}, {cyrillic, ""},
-      {cyrillic.substr(0, 258), cyrillic.substr(0, 258)}};
+  const std::pair<std::string, std::string> cases[] = {{std::string(259, 'a'), std::string(259, 'a')},
+                                                       {std::string(260, 'b'), ""},
+                                                       {cyrillic, ""},
+                                                       {cyrillic.substr(0, 258), cyrillic.substr(0, 258)}};
   for (const auto& [stored, read] : cases) {
     ASSERT_TRUE(ModReg::SetSaveLocation(stored));
     EXPECT_EQ(ModReg::GetSaveLocation(), read) << stored.size() << " bytes";

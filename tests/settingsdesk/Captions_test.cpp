@@ -63,12 +63,15 @@ TEST(Captions, FitTheirControlsAt96And144Dpi) {
     EXPECT_EQ(CaptionsThatDoNotFit(preferences.Window()), "") << "settingsdesk";
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     EXPECT_EQ(WhileShown([&] { AskForPassword(instance, "C:\\"); }, "Enter PDF file password",
-                         [](HWND window) { return window; }, WM_CLOSE, 0), "") << "password window";
+                         [](HWND window) { return window; }, WM_CLOSE, 0),
+              "")
+        << "password window";
     // The hidden job window lives, with its controls, while the job shows its first message: here
     // that this test's folder has no scratch folder.
     FrmPDFOptions job(instance);
     EXPECT_EQ(WhileShown([&] { job.Show(); }, "Folvarek - Options",
-                         [](HWND) { return FindWindowA("FolvarekJobWindow", nullptr); }, WM_COMMAND, IDOK), "")
+                         [](HWND) { return FindWindowA("FolvarekJobWindow", nullptr); }, WM_COMMAND, IDOK),
+              "")
         << "job window";
     return;
   }

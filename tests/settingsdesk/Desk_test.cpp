@@ -21,11 +21,14 @@ using namespace std::chrono_literals;
 namespace {
 
 const std::string kScratch = "C:\\folvarek-settingsdesk";
-const char* const kKeys[] = {"SaveLocation\\Path", "Password\\Opt", "AllowCopy\\Opt", "AllowPrint\\Opt", "ViewPDF\\Opt",
-                             "KeyLength\\Opt"};
-const char* const kBoxes[] = {"", "Ask if you want to set a password when creating your PDF file",
-                              "Stop users copying from PDF files you create", "Stop users printing from PDF files you create",
-                              "Automatically open PDF file after creation", "Encrypt with 256-bit AES (PDF readers from 2010 on)"};
+const char* const kKeys[] = {"SaveLocation\\Path", "Password\\Opt", "AllowCopy\\Opt",
+                             "AllowPrint\\Opt",    "ViewPDF\\Opt",  "KeyLength\\Opt"};
+const char* const kBoxes[] = {"",
+                              "Ask if you want to set a password when creating your PDF file",
+                              "Stop users copying from PDF files you create",
+                              "Stop users printing from PDF files you create",
+                              "Automatically open PDF file after creation",
+                              "Encrypt with 256-bit AES (PDF readers from 2010 on)"};
 enum { kLocation, kPassword, kCopy, kPrint, kView, kKeyLength };
 const std::string kPleaseSpecify = "settingsdesk | Please specify a location to save files | OK | none";
 const std::string kCouldNotSave = "settingsdesk | Could not Save Settings | OK | none";
@@ -58,13 +61,16 @@ const std::vector<std::string> kNothing(6, "-");
 
 void Store(int setting, const std::string& text) {
   ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, KeyPath(setting).c_str(), nullptr, REG_SZ, text.c_str(),
-                            static_cast<DWORD>(text.size() + 1)), ERROR_SUCCESS);
+                            static_cast<DWORD>(text.size() + 1)),
+            ERROR_SUCCESS);
 }
 
 // Who may do what with a setting's key: locked, everyone may read it but not write it.
 void Lock(int setting, bool locked) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(setting).c_str(), 0, nullptr, 0, WRITE_DAC, nullptr, &key, nullptr), 0);
+  ASSERT_EQ(
+      RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(setting).c_str(), 0, nullptr, 0, WRITE_DAC, nullptr, &key, nullptr),
+      0);
   PSECURITY_DESCRIPTOR security = nullptr;
   ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(locked ? "D:P(A;;KRSDWD;;;WD)" : "D:P(A;;KA;;;WD)",
                                                                    SDDL_REVISION_1, &security, nullptr));
@@ -80,6 +86,7 @@ struct Designed {
   const char* frame;
   int left, top, width, height;
 };
+// clang-format off
 const Designed kTable[] = {
     {"Button", " Settings ", nullptr, 240, 240, 6615, 1695},
     {"Button", "Automatically open PDF file after creation", " Settings ", 240, 350, 3375, 195},
@@ -94,6 +101,7 @@ const Designed kTable[] = {
     {"Button", "&OK", nullptr, 4530, 4080, 1140, 375},
     {"Button", "&Cancel", nullptr, 5730, 4080, 1140, 375},
 };
+// clang-format on
 
 RECT Place(HWND form, const char* windowClass, const char* caption) {
   RECT rect{};
@@ -112,7 +120,8 @@ void ExpectDesignedLayout(HWND form, UINT dpi) {
   EXPECT_EQ(client.right, px(7065));
   EXPECT_EQ(client.bottom, px(4590));
   const LONG style = GetWindowLongA(form, GWL_STYLE);
-  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), WS_CAPTION | WS_SYSMENU);
+  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),
+            WS_CAPTION | WS_SYSMENU);
   EXPECT_EQ(uidriver::Controls(form).size(), std::size(kTable)) << "controls that are not in the design";
   for (const Designed& c : kTable) {
     RECT rect = Place(form, c.windowClass, c.caption);
@@ -121,7 +130,8 @@ void ExpectDesignedLayout(HWND form, UINT dpi) {
       OffsetRect(&rect, -frame.left, -frame.top);
     }
     EXPECT_EQ(std::vector<LONG>({rect.left, rect.top, rect.bottom - rect.top}),
-              std::vector<LONG>({px(c.left), px(c.top), px(c.height)})) << c.caption;
+              std::vector<LONG>({px(c.left), px(c.top), px(c.height)}))
+        << c.caption;
     // A caption too wide for the fonts at hand widens its control (captions_test looks at that).
     EXPECT_GE(rect.right - rect.left, px(c.width)) << c.caption;
   }
@@ -148,10 +158,13 @@ class SettingsDesk : public ::testing::Test {
     ASSERT_NE(form_, nullptr);
   }
   HWND Control(const std::string& caption) const { return uidriver::FindControl(form_, nullptr, caption); }
-  HWND Box(int setting) const { return setting == kLocation ? uidriver::Controls(form_, "Edit").at(0) : Control(kBoxes[setting]); }
+  HWND Box(int setting) const {
+    return setting == kLocation ? uidriver::Controls(form_, "Edit").at(0) : Control(kBoxes[setting]);
+  }
   std::vector<int> Checks() const {
     std::vector<int> states;
-    for (int setting = kPassword; setting <= kKeyLength; ++setting) states.push_back(uidriver::GetCheck(Box(setting)).value_or(-1));
+    for (int setting = kPassword; setting <= kKeyLength; ++setting)
+      states.push_back(uidriver::GetCheck(Box(setting)).value_or(-1));
     return states;
   }
   void Click(int setting, int expected) {
@@ -159,7 +172,9 @@ class SettingsDesk : public ::testing::Test {
     EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetCheck(Box(setting)) == expected; })) << kBoxes[setting];
   }
   void Type(const std::string& text) { ASSERT_TRUE(uidriver::SetText(Box(kLocation), text)); }
-  bool FocusReaches(HWND control) const { return uidriver::WaitUntil([&] { return uidriver::FocusOf(form_) == control; }); }
+  bool FocusReaches(HWND control) const {
+    return uidriver::WaitUntil([&] { return uidriver::FocusOf(form_) == control; });
+  }
   bool OnlyTheForm() const {
     return uidriver::WaitUntil([&] { return uidriver::WindowsOf(process_->Id()) == std::vector<HWND>{form_}; });
   }
@@ -178,11 +193,13 @@ class SettingsDesk : public ::testing::Test {
 }  // namespace
 
 TEST_F(SettingsDesk, StoredFlagsShowRoundedOrGreyedAndOkStoresWhatIsShown) {
-  for (const auto& [setting, text] : {std::pair{kPassword, "2"}, {kCopy, "1.5"}, {kPrint, "0.5"}, {kView, "7"}, {kKeyLength, "256"}}) {
+  for (const auto& [setting, text] :
+       {std::pair{kPassword, "2"}, {kCopy, "1.5"}, {kPrint, "0.5"}, {kView, "7"}, {kKeyLength, "256"}}) {
     Store(setting, text);
   }
   Start();
-  EXPECT_EQ(Checks(), (std::vector<int>{BST_INDETERMINATE, BST_INDETERMINATE, BST_UNCHECKED, BST_UNCHECKED, BST_CHECKED}));
+  EXPECT_EQ(Checks(),
+            (std::vector<int>{BST_INDETERMINATE, BST_INDETERMINATE, BST_UNCHECKED, BST_UNCHECKED, BST_CHECKED}));
   // A click ticks a greyed box; the user cannot make one greyed again.
   Click(kCopy, BST_CHECKED);
   Click(kCopy, BST_UNCHECKED);
@@ -234,14 +251,15 @@ TEST_F(SettingsDesk, AFailedWriteIsReportedAndTheWindowStaysOpenUntilOkSucceeds)
 TEST_F(SettingsDesk, TheKeyboardAsDesigned) {
   Start();
   EXPECT_EQ(Checks(), (std::vector<int>{BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED}));
-  const HWND order[] = {Control("OK"), Control("Cancel"), Box(kPassword), Box(kCopy), Box(kPrint), Box(kKeyLength),
-                        Control("Browse"), Box(kLocation), Box(kView), Control("OK")};
+  const HWND order[] = {Control("OK"),   Control("Cancel"), Box(kPassword), Box(kCopy), Box(kPrint),
+                        Box(kKeyLength), Control("Browse"), Box(kLocation), Box(kView), Control("OK")};
   const WPARAM before[] = {0, VK_ESCAPE, 0, VK_RETURN, 0, 0, 0, 0, VK_RETURN, 0};  // pressed before the Tab
   ASSERT_TRUE(FocusReaches(order[0]));
   for (std::size_t i = 1; i < std::size(order); ++i) {
     if (before[i] != 0) uidriver::PostKey(order[i - 1], before[i]);
     uidriver::PostKey(order[i - 1], VK_TAB);
-    EXPECT_TRUE(FocusReaches(order[i])) << "step " << i << ": on \"" << uidriver::GetText(uidriver::FocusOf(form_)) << '"';
+    EXPECT_TRUE(FocusReaches(order[i])) << "step " << i << ": on \"" << uidriver::GetText(uidriver::FocusOf(form_))
+                                        << '"';
     EXPECT_TRUE(OnlyTheForm()) << "step " << i;
   }
   EXPECT_EQ(uidriver::GetCheck(Box(kPassword)), BST_UNCHECKED);
@@ -299,7 +317,8 @@ TEST_F(SettingsDesk, BrowseReplacesTheTextOnlyWithAChosenFileSystemFolder) {
   uidriver::Click(Control("Browse"));
   dialog = uidriver::WaitForWindow("Browse for Folder");
   ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(uidriver::BrowseDialogChoose(dialog, {desktop, computer, drive.szDisplayName, "folvarek-settingsdesk", "picked"}));
+  ASSERT_TRUE(uidriver::BrowseDialogChoose(
+      dialog, {desktop, computer, drive.szDisplayName, "folvarek-settingsdesk", "picked"}));
   EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetText(Box(kLocation)) == kScratch + "\\picked"; }));
   uidriver::Click(Control("Cancel"));
   ExpectExit();
