@@ -8,8 +8,6 @@ namespace folvarek {
 
 namespace {
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool EndsInLowered(std::string_view text, std::string_view lowerEnding) {
   if (text.size() < lowerEnding.size()) return false;
   const std::string_view end = text.substr(text.size() - lowerEnding.size());

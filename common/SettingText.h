@@ -28,6 +28,10 @@ namespace folvarek {
 // Leading and trailing blanks (spaces only, as the platform buffers are pre-filled with spaces).
 [[nodiscard]] std::string TrimBlanks(std::string_view text);
 
+// A letter A-Z in lower case, any other byte as it is: names compared the way the file system
+// compares them, for the ASCII letters that matter here.
+[[nodiscard]] constexpr char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 // The part of a text before its first NUL character; all of it when there is none.
 [[nodiscard]] std::string_view CutAtNull(std::string_view text);
 

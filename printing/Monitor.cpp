@@ -13,6 +13,7 @@
 
 #include "PortJob.h"
 #include "PrintPath.h"
+#include "Unique.h"
 
 namespace {
 
@@ -25,15 +26,14 @@ std::wstring PortsKey() { return std::wstring(kMonitorKey) + L"\\Ports"; }
 
 std::vector<std::wstring> KnownPorts() {
   std::vector<std::wstring> ports;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, PortsKey().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return ports;
+  win::UniqueHKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, PortsKey().c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return ports;
   wchar_t name[256];
   for (DWORD i = 0;; ++i) {
     DWORD size = 256;
-    if (RegEnumKeyExW(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (RegEnumKeyExW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
     ports.emplace_back(name, size);
   }
-  RegCloseKey(key);
   return ports;
 }
 
@@ -173,11 +173,8 @@ DWORD WINAPI DoXcvDataPort(HANDLE handle, LPCWSTR command, PBYTE input, DWORD in
       const LSTATUS status = RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
       return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
     }
-    HKEY created = nullptr;
-    const LSTATUS status =
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &created, nullptr);
-    if (status == ERROR_SUCCESS) RegCloseKey(created);
-    return status;
+    win::UniqueHKey created;
+    return RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, created.put(), nullptr);
   } catch (...) {
     return ERROR_NOT_ENOUGH_MEMORY;
   }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "PrintPath.h"
+#include "Unique.h"
 
 namespace {
 
@@ -25,15 +26,15 @@ int Fail(const std::wstring& what, DWORD error) {
 }
 
 bool RunnerAlive() {
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  const win::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return false;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   bool alive = false;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more && !alive; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more && !alive;
+       more = Process32NextW(snapshot.get(), &entry)) {
     alive = CompareStringOrdinal(entry.szExeFile, -1, kRunnerExe, -1, TRUE) == CSTR_EQUAL;
   }
-  CloseHandle(snapshot);
   return alive;
 }
 
@@ -106,9 +107,10 @@ int wmain(int argc, wchar_t** argv) {
   const std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (!in.good() && !in.eof()) return Fail(L"cannot read " + file, ERROR_READ_FAULT);
 
-  HANDLE handle = nullptr;
-  if (!OpenPrinterW(printer.data(), &handle, nullptr))
+  win::UniquePrinter owned;
+  if (!OpenPrinterW(printer.data(), owned.put(), nullptr))
     return Fail(L"cannot open the printer " + printer, GetLastError());
+  const HANDLE handle = owned.get();
   // Wine's spooler runs inside each printing program and names a job's spool file after a job id
   // that counts from 1 in every process, so programs printing at once would write each other's
   // spool files; taking ids this program will not use moves its own out of the others' way.
@@ -126,7 +128,7 @@ int wmain(int argc, wchar_t** argv) {
   const DWORD error = GetLastError();
   const bool ended = EndDocPrinter(handle) != FALSE;
   const DWORD endError = GetLastError();
-  ClosePrinter(handle);
+  owned.reset();
   if (!printed) return Fail(L"the job failed", error);
   if (!ended) return Fail(L"the job failed at its end", endError);
   if (wait && !WaitForRunnersDone(10 * 60 * 1000)) {

@@ -1,11 +1,13 @@
 // What the print path's pieces (monitor, queue runner, setup, print program) share: the names the
-// spooler knows them by, where queued jobs and the log live, and text conversions.
+// spooler knows them by, where queued jobs and the log live, and how failures are written.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <string_view>
+
+#include "Text.h"
 
 namespace printpath {
 
@@ -27,10 +29,13 @@ inline constexpr wchar_t kNotPdfExt[] = L".prn";
 inline constexpr wchar_t kClaimedExt[] = L".taken";
 inline constexpr wchar_t kNoteExt[] = L".note";
 
-[[nodiscard]] std::wstring Wide(std::string_view utf8);
-[[nodiscard]] std::string Utf8(std::wstring_view wide);
-// The system's text for a Win32 error code, without the line break, followed by its number.
-[[nodiscard]] std::wstring ErrorText(DWORD code);
+using win::Utf8;
+using win::Wide;
+// The system's text for a Win32 error code followed by its number, which logs and messages here
+// carry so that a failure can be looked up.
+[[nodiscard]] inline std::wstring ErrorText(DWORD code) {
+  return win::ErrorTextW(code) + L" (error " + std::to_wstring(code) + L")";
+}
 
 // A folder or file below the calling user's local application data (see UserFolders.h); empty
 // when that folder cannot be found.

@@ -7,12 +7,14 @@
 
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "Files.h"
 #include "PrintPath.h"
+#include "Pump.h"
+#include "Unique.h"
 #include "UserFolders.h"
 
 namespace {
@@ -20,11 +22,6 @@ namespace {
 using namespace printpath;
 
 constexpr wchar_t kTitle[] = L"Folvarek";
-
-struct HandleCloser {
-  void operator()(HANDLE h) const noexcept { CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 std::wstring WithoutExtension(const std::wstring& path) { return path.substr(0, path.find_last_of(L'.')); }
@@ -58,16 +55,6 @@ void Tell(const std::wstring& text) {
     AppendLogLine(UserFolder(folvarek::kRunnerLog), L"could not show a message (" + ErrorText(error) + L"): " + text);
 }
 
-// Waits for `object` while handling any message sent to this thread, so nothing spins or hangs.
-DWORD WaitPumping(HANDLE object) {
-  for (;;) {
-    const DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_ALLINPUT);
-    if (result != WAIT_OBJECT_0 + 1) return result;
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-  }
-}
-
 // What a turn through the queue has to say once the user's lock is let go, and whether the runner
 // must stop there (a job it cannot hand on stays queued).
 struct Outcome {
@@ -89,23 +76,20 @@ class Runner {
   [[nodiscard]] std::optional<std::wstring> OldestEntry() const {
     std::optional<std::wstring> oldest;
     FILETIME oldestTime{};
-    WIN32_FIND_DATAW entry;
-    const HANDLE search = FindFirstFileW((queue_ + L"\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return oldest;
-    do {
+    (void)win::ForEachEntry(queue_ + L"\\*", [&](const WIN32_FIND_DATAW& entry) {
       const std::wstring name = entry.cFileName;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return true;
       if (!HasExtension(name, kPdfExt) && !HasExtension(name, kNotPdfExt) && !HasExtension(name, kClaimedExt) &&
           !HasExtension(name, kNoteExt)) {
-        continue;
+        return true;
       }
       const LONG order = oldest ? CompareFileTime(&entry.ftLastWriteTime, &oldestTime) : -1;
       if (order < 0 || (order == 0 && name < FileName(*oldest))) {
         oldest = queue_ + L"\\" + name;
         oldestTime = entry.ftLastWriteTime;
       }
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+      return true;
+    });
     return oldest;
   }
 
@@ -200,10 +184,9 @@ class Runner {
                   L"\" stays queued in " + queue_ + L" and is asked for at the next print job or logon.",
               true};
     }
-    CloseHandle(process.hThread);
-    const UniqueHandle saveprompt(process.hProcess);
+    const win::UniqueHandle thread(process.hThread), saveprompt(process.hProcess);
     // saveprompt ends when its user has answered; its own waits on the outside tools are bounded.
-    if (WaitPumping(saveprompt.get()) != WAIT_OBJECT_0) {
+    if (win::WaitForObject(saveprompt.get()) != WAIT_OBJECT_0) {
       // Whether saveprompt is done is unknown: the job stays taken, for the next runner.
       const DWORD error = GetLastError();
       return {L"Folvarek lost track of the dialog for the print job \"" + name + L"\": " + ErrorText(error) +
@@ -225,17 +208,18 @@ class Runner {
   // The copy is on disk before the queued file can go.
   static bool CopyWhole(const std::wstring& from, const std::wstring& to) {
     if (!CopyFileW(from.c_str(), to.c_str(), TRUE)) return false;
-    const UniqueHandle copy(
+    const win::UniqueFile copy(
         CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return copy.get() != INVALID_HANDLE_VALUE && FlushFileBuffers(copy.get());
+    return copy && FlushFileBuffers(copy.get());
   }
 
   [[nodiscard]] std::optional<std::wstring> ScratchPdf() const {
-    WIN32_FIND_DATAW entry;
-    const HANDLE search = FindFirstFileW((scratch_ + L"\\*pdf").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return std::nullopt;
-    FindClose(search);
-    return std::wstring(entry.cFileName);
+    std::optional<std::wstring> found;
+    (void)win::ForEachEntry(scratch_ + L"\\*pdf", [&](const WIN32_FIND_DATAW& entry) {
+      found = entry.cFileName;
+      return false;
+    });
+    return found;
   }
 
   std::wstring app_;
@@ -244,40 +228,31 @@ class Runner {
   std::wstring keptAside_;
 };
 
-std::wstring AppFolder() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  const std::wstring program(path, length);
-  return program.substr(0, program.find_last_of(L'\\'));
-}
-
 // Held open unshared while this runner works: the user's other runners (another session, or one
 // started for the next job) find it taken and leave the jobs to it. It lies in the user's own
 // folder, so no other account can take it first.
-UniqueHandle TakeLock() {
+win::UniqueFile TakeLock() {
   const std::wstring path = UserFolder(folvarek::kRunnerLock);
-  const HANDLE lock = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (lock == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    if (error != ERROR_SHARING_VIOLATION) {
-      AppendLogLine(UserFolder(folvarek::kRunnerLog),
-                    L"the queue runner's lock " + path + L" cannot be opened: " + ErrorText(error));
-    }
-    return nullptr;
+  win::UniqueFile lock(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const DWORD error = GetLastError();
+  if (!lock && error != ERROR_SHARING_VIOLATION) {
+    AppendLogLine(UserFolder(folvarek::kRunnerLog),
+                  L"the queue runner's lock " + path + L" cannot be opened: " + ErrorText(error));
   }
-  return UniqueHandle(lock);
+  return lock;
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  Runner runner(AppFolder());
+  Runner runner(win::ProgramFolderW());
   if (!runner.Usable()) return 1;
   CreateDirectoryW(UserFolder("Folvarek").c_str(), nullptr);
   for (;;) {
     Outcome outcome;
     {
-      const UniqueHandle lock = TakeLock();
+      const win::UniqueFile lock = TakeLock();
       if (!lock) return 0;
       outcome = runner.Work();
     }

@@ -20,8 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "Files.h"
 #include "InstallRules.h"
 #include "PrintPath.h"
+#include "Unique.h"
 
 namespace {
 
@@ -41,14 +43,12 @@ bool Failed(const std::wstring& what, DWORD error) {
 DWORD PortCommand(const wchar_t* command) {
   std::wstring object = std::wstring(L",XcvMonitor ") + kMonitorName;
   PRINTER_DEFAULTSW defaults{nullptr, nullptr, SERVER_ACCESS_ADMINISTER};
-  HANDLE xcv = nullptr;
-  if (!OpenPrinterW(object.data(), &xcv, &defaults)) return GetLastError();
+  win::UniquePrinter xcv;
+  if (!OpenPrinterW(object.data(), xcv.put(), &defaults)) return GetLastError();
   DWORD needed = 0, status = ERROR_SUCCESS;
-  const BOOL ok = XcvDataW(xcv, command, reinterpret_cast<BYTE*>(const_cast<wchar_t*>(kPortName)), sizeof kPortName,
-                           nullptr, 0, &needed, &status);
-  const DWORD error = ok ? status : GetLastError();
-  ClosePrinter(xcv);
-  return error;
+  const BOOL ok = XcvDataW(xcv.get(), command, reinterpret_cast<BYTE*>(const_cast<wchar_t*>(kPortName)),
+                           sizeof kPortName, nullptr, 0, &needed, &status);
+  return ok ? status : GetLastError();
 }
 
 bool DriverInstalled() {
@@ -63,12 +63,6 @@ bool DriverInstalled() {
   return false;
 }
 
-std::wstring OwnFolder() {
-  wchar_t path[MAX_PATH];
-  const std::wstring program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-  return program.substr(0, program.find_last_of(L'\\'));
-}
-
 // The spooler writes the print log as LocalSystem, so its folder must be one only administrators
 // and LocalSystem may change: a folder a user made first (or a link they left in its place) would
 // let them redirect those writes. Whatever stands there is made so, or replaced.
@@ -81,21 +75,20 @@ bool SecureLogFolder() {
     RemoveDirectoryW(folder.c_str());
   CreateDirectoryW(folder.c_str(), nullptr);
   // Administrators own it; administrators and LocalSystem have full control, users may read.
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  win::UniqueLocal<void> descriptor;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FR;;;BU)",
-                                                            SDDL_REVISION_1, &descriptor, nullptr)) {
+                                                            SDDL_REVISION_1, descriptor.put(), nullptr)) {
     return Failed(L"Could not protect " + folder, GetLastError());
   }
   PSID owner = nullptr;
   PACL acl = nullptr;
   BOOL present = FALSE, defaulted = FALSE;
-  GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
-  GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted);
+  GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted);
+  GetSecurityDescriptorDacl(descriptor.get(), &present, &acl, &defaulted);
   const DWORD set = SetNamedSecurityInfoW(
       const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT,
       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, owner, nullptr, acl,
       nullptr);
-  LocalFree(descriptor);
   return set == ERROR_SUCCESS || Failed(L"Could not protect " + folder, set);
 }
 
@@ -128,11 +121,10 @@ bool RunHidden(std::wstring commandLine, DWORD timeoutMs) {
                       &startup, &process)) {
     return false;
   }
-  CloseHandle(process.hThread);
-  const bool ended = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+  const win::UniqueHandle thread(process.hThread), program(process.hProcess);
+  const bool ended = WaitForSingleObject(program.get(), timeoutMs) == WAIT_OBJECT_0;
   DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(program.get(), &code);
   return ended && code == 0;
 }
 
@@ -224,7 +216,7 @@ int Install() {
     return Failed(L"Could not add the port monitor " + std::wstring(kMonitorDll), GetLastError()),
            Exit(SetupResult::Failed);
   }
-  const std::wstring runner = OwnFolder() + L"\\" + kRunnerExe;
+  const std::wstring runner = win::ProgramFolderW() + L"\\" + kRunnerExe;
   const LSTATUS written = RegSetKeyValueW(HKEY_LOCAL_MACHINE, kMonitorKey, kRunnerValue, REG_SZ, runner.c_str(),
                                           static_cast<DWORD>((runner.size() + 1) * sizeof(wchar_t)));
   if (written != ERROR_SUCCESS) return Failed(L"Could not record the queue runner", written), Exit(SetupResult::Failed);
@@ -240,11 +232,10 @@ int Install() {
   printer.pDatatype = const_cast<wchar_t*>(L"RAW");
   printer.pComment = const_cast<wchar_t*>(L"Prints to a PDF file you name");
   printer.Attributes = PRINTER_ATTRIBUTE_LOCAL;
-  const HANDLE added = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
-  if (added == nullptr && GetLastError() != ERROR_PRINTER_ALREADY_EXISTS) {
+  const win::UniquePrinter added(AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer)));
+  if (!added && GetLastError() != ERROR_PRINTER_ALREADY_EXISTS) {
     return Failed(L"Could not add the printer \"Folvarek\"", GetLastError()), Exit(SetupResult::Failed);
   }
-  if (added != nullptr) ClosePrinter(added);
   Say(L"The printer \"Folvarek\" is ready.");
   return Exit(SetupResult::Done);
 }
@@ -266,14 +257,14 @@ int CheckFolder(const std::wstring& folder) {
 // the exit code tells.
 int Uninstall() {
   bool ok = true;
-  HANDLE printer = nullptr;
+  win::UniquePrinter printer;
   PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-  if (OpenPrinterW(const_cast<wchar_t*>(kPrinterName), &printer, &all)) {
+  if (OpenPrinterW(const_cast<wchar_t*>(kPrinterName), printer.put(), &all)) {
     // A printer with jobs is only marked for deletion, and its monitor stays in use: the queue goes first.
-    if (!SetPrinterW(printer, 0, nullptr, PRINTER_CONTROL_PURGE))
+    if (!SetPrinterW(printer.get(), 0, nullptr, PRINTER_CONTROL_PURGE))
       ok = Failed(L"Could not clear the queue of \"Folvarek\"", GetLastError());
-    if (!DeletePrinter(printer)) ok = Failed(L"Could not remove the printer \"Folvarek\"", GetLastError());
-    ClosePrinter(printer);
+    if (!DeletePrinter(printer.get())) ok = Failed(L"Could not remove the printer \"Folvarek\"", GetLastError());
+    printer.reset();  // the printer goes with its last handle, before its port can
   }
   const DWORD port = PortCommand(L"DeletePort");
   if (port != ERROR_SUCCESS && port != ERROR_UNKNOWN_PORT && port != ERROR_UNKNOWN_PRINT_MONITOR) {

@@ -7,49 +7,37 @@
 #include <winsplp.h>
 #include <wtsapi32.h>
 
-#include <memory>
 #include <vector>
 
 #include "PrintPath.h"
+#include "Unique.h"
 
 namespace printpath {
 
 namespace {
 
-struct HandleCloser {
-  void operator()(HANDLE h) const noexcept { CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
 std::string SidOf(HANDLE token) {
   BYTE buffer[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
   DWORD size = 0;
-  wchar_t* text = nullptr;
+  win::UniqueLocal<wchar_t> text;
   if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) ||
-      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
+      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, text.put())) {
     return {};
   }
-  std::string sid = Utf8(text);
-  LocalFree(text);
-  return sid;
+  return Utf8(text.get());
 }
 
 bool RunsAsLocalSystem() {
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
-  const UniqueHandle token(raw);
+  win::UniqueToken token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
   return SidOf(token.get()) == "S-1-5-18";
 }
 
 // Opened as whoever the thread is: a user may read and control their own jobs.
-struct PrinterCloser {
-  void operator()(HANDLE h) const noexcept { ClosePrinter(h); }
-};
-using UniquePrinter = std::unique_ptr<void, PrinterCloser>;
-UniquePrinter OpenPrinterNamed(const std::wstring& name) {
+win::UniquePrinter OpenPrinterNamed(const std::wstring& name) {
   HANDLE printer = nullptr;
-  if (name.empty() || !OpenPrinterW(const_cast<wchar_t*>(name.c_str()), &printer, nullptr)) return nullptr;
-  return UniquePrinter(printer);
+  if (name.empty() || !OpenPrinterW(const_cast<wchar_t*>(name.c_str()), &printer, nullptr)) return {};
+  return win::UniquePrinter(printer);
 }
 
 class Windows final : public SpoolerContext {
@@ -62,7 +50,7 @@ class Windows final : public SpoolerContext {
   std::optional<Client> ImpersonatedClient() override {
     HANDLE raw = nullptr;
     if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &raw)) return std::nullopt;
-    const UniqueHandle token(raw);
+    const win::UniqueToken token(raw);
     DWORD session = 0, size = 0;
     if (!GetTokenInformation(token.get(), TokenSessionId, &session, sizeof session, &size)) return std::nullopt;
     Client client{SidOf(token.get()), session};
@@ -81,7 +69,7 @@ class Windows final : public SpoolerContext {
     for (DWORD i = 0; i < count; ++i) {
       HANDLE raw = nullptr;
       if (!WTSQueryUserToken(list[i].SessionId, &raw)) continue;  // nobody logged on there
-      const UniqueHandle token(raw);
+      const win::UniqueToken token(raw);
       using State = folvarek::UserSession::State;
       const State state = list[i].State == WTSActive         ? State::Active
                           : list[i].State == WTSConnected    ? State::Connected
@@ -94,9 +82,8 @@ class Windows final : public SpoolerContext {
   }
 
   bool StartInSession(unsigned session, const std::wstring& program) override {
-    HANDLE raw = nullptr;
-    if (!WTSQueryUserToken(session, &raw)) return false;
-    const UniqueHandle token(raw);
+    win::UniqueToken token;
+    if (!WTSQueryUserToken(session, token.put())) return false;
     void* environment = nullptr;
     if (!CreateEnvironmentBlock(&environment, token.get(), FALSE)) return false;
     // The user's own desktop and environment, as if they had started it themselves.
@@ -114,8 +101,7 @@ class Windows final : public SpoolerContext {
       SetLastError(error);
       return false;
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    const win::UniqueHandle thread(process.hThread), child(process.hProcess);
     return true;
   }
 
@@ -138,16 +124,15 @@ class Windows final : public SpoolerContext {
                         nullptr, &startup, &process)) {
       return false;
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    const win::UniqueHandle thread(process.hThread), child(process.hProcess);
     return true;
   }
 
   std::wstring LocalAppData() override {
     // The impersonated user's folder, not the service's.
     HANDLE raw = nullptr;
-    UniqueHandle token;
-    if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY | TOKEN_IMPERSONATE, TRUE, &raw)) token.reset(raw);
+    const win::UniqueToken token(
+        OpenThreadToken(GetCurrentThread(), TOKEN_QUERY | TOKEN_IMPERSONATE, TRUE, &raw) ? raw : nullptr);
     wchar_t folder[MAX_PATH];
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, token.get(), SHGFP_TYPE_CURRENT, folder))) return {};
     return folder;
@@ -193,7 +178,7 @@ class Windows final : public SpoolerContext {
   bool Delete(const std::wstring& path) override { return DeleteFileW(path.c_str()) != FALSE; }
 
   std::optional<std::uint32_t> JobStatus(const std::wstring& printer, DWORD jobId) override {
-    const UniquePrinter handle = jobId != 0 ? OpenPrinterNamed(printer) : nullptr;
+    const win::UniquePrinter handle = jobId != 0 ? OpenPrinterNamed(printer) : win::UniquePrinter();
     if (!handle) return std::nullopt;
     DWORD needed = 0;
     GetJobW(handle.get(), jobId, 1, nullptr, 0, &needed);
@@ -204,7 +189,7 @@ class Windows final : public SpoolerContext {
   }
 
   void SentToPrinter(const std::wstring& printer, DWORD jobId) override {
-    const UniquePrinter handle = jobId != 0 ? OpenPrinterNamed(printer) : nullptr;
+    const win::UniquePrinter handle = jobId != 0 ? OpenPrinterNamed(printer) : win::UniquePrinter();
     if (handle) SetJobW(handle.get(), jobId, 0, nullptr, JOB_CONTROL_SENT_TO_PRINTER);
   }
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "Files.h"
 #include "JobMessages.h"
 #include "ModOnTOp.h"
 #include "Pump.h"
@@ -28,54 +29,46 @@ bool IsFolder(const std::string& path) {
 // Deletes the folder with what is in it, without forcing: read-only files stay, and with them the
 // folders that hold them. A link inside is removed as a link; what it points to is not touched.
 void DeleteTree(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      const DWORD attributes = entry.dwFileAttributes;
-      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        DeleteTree(path);
-      } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveDirectoryA(path.c_str());
-      } else if (!(attributes & FILE_ATTRIBUTE_READONLY)) {
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-  }
+  (void)win::ForEachEntry(folder + "\\*", [&](const WIN32_FIND_DATAA& entry) {
+    const std::string path = folder + "\\" + entry.cFileName;
+    const DWORD attributes = entry.dwFileAttributes;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      DeleteTree(path);
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveDirectoryA(path.c_str());
+    } else if (!(attributes & FILE_ATTRIBUTE_READONLY)) {
+      DeleteFileA(path.c_str());
+    }
+    return true;
+  });
   RemoveDirectoryA(folder.c_str());
 }
 
 // What a plain directory listing finds: a file that is neither hidden, nor a system file, nor a folder.
 bool ListedAsNormalFile(const std::string& path) {
-  WIN32_FIND_DATAA entry;
-  const HANDLE find = FindFirstFileA(path.c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  FindClose(find);
-  return !(entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY));
+  bool normal = false;
+  (void)win::ForEachEntry(path, [&](const WIN32_FIND_DATAA& entry) {
+    normal = !(entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY));
+    return false;
+  });
+  return normal;
 }
 
+// A folder that cannot be listed is not known to be empty.
 bool IsEmptyFolder(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  bool empty = true;
-  do {
-    const std::string name = entry.cFileName;
-    empty = name == "." || name == "..";
-  } while (empty && FindNextFileA(find, &entry));
-  FindClose(find);
-  return empty;
+  bool entries = false;
+  const DWORD listed = win::ForEachEntry(folder + "\\*", [&](const WIN32_FIND_DATAA&) {
+    entries = true;
+    return false;
+  });
+  return listed == ERROR_SUCCESS && !entries;
 }
 
 // Exactly these three names, whoever made them.
 void RemoveStagedFiles(const std::string& folder, bool toolEnded) {
   const std::string tool = folder + "\\Kestrix.exe";
   if (ListedAsNormalFile(tool)) {
-    if (!toolEnded) (void)Pump::WaitFor([] { return false; }, kToolCopyPause);
+    if (!toolEnded) (void)win::WaitFor([] { return false; }, kToolCopyPause);
     DeleteFileA(tool.c_str());
   }
   for (const char* name : {"\\temp.pdf", "\\stamp.pdf"}) {
@@ -88,13 +81,13 @@ void RemoveStagedFiles(const std::string& folder, bool toolEnded) {
 void CloseDown(const std::string& scratchFolder, const std::string& stagingFolder, bool stampToolEnded) {
   // Runs while the job window is destroyed: nothing may escape, and a failed step is skipped.
   try {
-    Pump::PendingMessages();
+    win::PendingMessages();
     if (!scratchFolder.empty()) {
-      (void)Pump::WaitFor(
+      (void)win::WaitFor(
           [&] {
             if (!IsFolder(scratchFolder)) return true;
             DeleteTree(scratchFolder);
-            Pump::PendingMessages();
+            win::PendingMessages();
             // A folder that may be emptied but not removed is left for the next job, emptied.
             return !IsFolder(scratchFolder) || IsEmptyFolder(scratchFolder);
           },
@@ -104,7 +97,7 @@ void CloseDown(const std::string& scratchFolder, const std::string& stagingFolde
       RemoveStagedFiles(stagingFolder, stampToolEnded);
       RemoveDirectoryA(stagingFolder.c_str());  // only when nothing else is in it
     }
-    Pump::PendingMessages();
+    win::PendingMessages();
   } catch (...) {}
 }
 

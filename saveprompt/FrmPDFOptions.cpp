@@ -1,6 +1,7 @@
 #include "FrmPDFOptions.h"
 
 #include "CloseDown.h"
+#include "Files.h"
 #include "JobMessages.h"
 #include "ModOnTOp.h"
 
@@ -14,13 +15,14 @@ constexpr int kClientSize = 90;
 constexpr int kVanishedSize = 10;
 
 // Every control lies outside the 90 x 90 twips client area and is never seen in normal use.
-constexpr DesignRect kFrame1Place{120, 720, 4815, 1575};
+constexpr win::DesignRect kFrame1Place{120, 720, 4815, 1575};
 
 }  // namespace
 
 // The folders are known before anything can fail, so every unload knows which scratch folder to clear.
-FrmPDFOptions::FrmPDFOptions(HINSTANCE instance) : instance_(instance), font_("MS Sans Serif", 8.25, scale_) {
-  job_.appFolder = ApplicationFolder();
+FrmPDFOptions::FrmPDFOptions(HINSTANCE instance)
+    : instance_(instance), font_(win::PointFont("MS Sans Serif", 8.25, scale_)) {
+  job_.appFolder = win::ProgramFolder();
   job_.scratchFolder = UserScratchFolder();
 }
 
@@ -29,9 +31,9 @@ FrmPDFOptions::~FrmPDFOptions() {
 }
 
 void FrmPDFOptions::Show() {
-  RegisterFormClass(instance_, kClassName, WindowProc);
+  win::RegisterWindowClass(instance_, kClassName, WindowProc);
 
-  const RECT place = CentredWindow(kClientSize, kClientSize, kStyle, 0, scale_);
+  const RECT place = win::CentredWindow(kClientSize, kClientSize, kStyle, 0, scale_);
   hwnd_ = CreateWindowExA(0, kClassName, JobMessages::kJobWindowTitle, kStyle, place.left, place.top,
                           place.right - place.left, place.bottom - place.top, nullptr, nullptr, instance_, this);
   if (hwnd_ == nullptr) {
@@ -49,8 +51,8 @@ void FrmPDFOptions::Form_Load() noexcept { LoadMdl(); }
 void FrmPDFOptions::CreateControls() {
   const HFONT font = font_.get();
   const auto place = [&](int id, const char* windowClass, const char* text, DWORD style, DWORD exStyle,
-                         const DesignRect& design, const DesignRect* frame) {
-    return PlaceControl(hwnd_, {id, windowClass, text, style, exStyle, scale_.Place(design, frame), font});
+                         const win::DesignRect& design, const win::DesignRect* frame) {
+    return win::PlaceControl(hwnd_, {id, windowClass, text, style, exStyle, scale_.Place(design, frame), font});
   };
   place(kText2, "Edit", "Text2", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {240, 240, 1215, 285}, nullptr);
   place(kText1, "Edit", "Text1", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {1560, 240, 1215, 285}, nullptr);

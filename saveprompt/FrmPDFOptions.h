@@ -9,7 +9,7 @@
 #include "JobError.h"
 #include "JobState.h"
 #include "PostProcess.h"
-#include "WindowScale.h"
+#include "TwipsLayout.h"
 
 class FrmPDFOptions {
  public:
@@ -63,7 +63,7 @@ class FrmPDFOptions {
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
   bool jobRunning_ = false;  // while LoadMdl runs
-  WindowScale scale_;
-  UniqueFont font_;
+  win::WindowScale scale_;
+  win::UniqueFont font_;
   JobState job_;
 };

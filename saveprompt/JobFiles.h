@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-// The names of the files (not folders) in `folder`, sorted by name. A missing folder is failure 76
+// The names of the files (not folders) in `folder`, sorted by name. A missing folder is failure 75
 // "Path not found".
 [[nodiscard]] std::vector<std::string> ListFilesByName(const std::string& folder);
 

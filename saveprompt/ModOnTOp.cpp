@@ -1,29 +1,16 @@
 #include "ModOnTOp.h"
 
-#include <objbase.h>
 #include <shlobj.h>
 
 #include <optional>
 
+#include "ComApartment.h"
 #include "FrmPDFOptions.h"
-#include "UniqueHandle.h"
+#include "Pump.h"
+#include "Unique.h"
 #include "UserFolders.h"
 
 namespace {
-
-// The shell's execute operation and the Save dialog expect COM on the window thread.
-class ComApartment {
- public:
-  ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (initialised_) CoUninitialize();
-  }
-
- private:
-  bool initialised_;
-};
 
 // The user's own local application data folder, without a trailing backslash; empty when unknown.
 std::string LocalAppDataFolder() {
@@ -36,27 +23,15 @@ std::string LocalAppDataFolder() {
 // account can create, hold or change, held open unshared while the program runs. Nothing when
 // another saveprompt of this user holds it. Any other failure proves no other instance holds it, so
 // the job goes on without the lock.
-std::optional<UniqueHandle> HoldUserLock() {
+std::optional<win::UniqueFile> HoldUserLock() {
   const std::string local = LocalAppDataFolder();
-  if (local.empty()) return UniqueHandle();
+  if (local.empty()) return win::UniqueFile();
   const std::string path = local + "\\" + folvarek::kSavepromptLock;
   CreateDirectoryA(path.substr(0, path.find_last_of('\\')).c_str(), nullptr);
-  const HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (lock != INVALID_HANDLE_VALUE) return UniqueHandle(lock);
-  if (GetLastError() == ERROR_SHARING_VIOLATION) return std::nullopt;
-  return UniqueHandle();
-}
-
-int RunMessageLoop() {
-  MSG msg;
-  for (;;) {
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-    if (got == 0) return static_cast<int>(msg.wParam);
-    if (got == -1) return 1;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  win::UniqueFile lock(CreateFileA(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!lock && GetLastError() == ERROR_SHARING_VIOLATION) return std::nullopt;
+  return lock;
 }
 
 }  // namespace
@@ -64,13 +39,13 @@ int RunMessageLoop() {
 int Main(HINSTANCE instance) {
   // One print job at a time per user, as the user has one scratch folder; other users' jobs run
   // beside it. The lock's place is fixed, so copies in other folders count too.
-  const std::optional<UniqueHandle> firstInstance = HoldUserLock();
+  const std::optional<win::UniqueFile> firstInstance = HoldUserLock();
   if (!firstInstance) return 0;
 
-  const ComApartment com;
+  const win::ComApartment com;
   FrmPDFOptions jobWindow(instance);
   jobWindow.Show();
-  return RunMessageLoop();
+  return win::RunMessageLoop();
 }
 
 void SetOnTop(HWND window, bool onTop) {
@@ -97,17 +72,4 @@ std::string GetSystemDir() {
 std::string UserScratchFolder() {
   const std::string local = LocalAppDataFolder();
   return local.empty() ? local : local + "\\" + folvarek::kScratchFolder;
-}
-
-std::string ApplicationFolder() {
-  std::string path(MAX_PATH, '\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return path.substr(0, path.find_last_of('\\'));
 }

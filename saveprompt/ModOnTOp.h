@@ -25,6 +25,3 @@ void BringToFront(HWND window) noexcept;
 // This user's scratch folder, where the print path leaves the job's PDF, without a trailing
 // backslash; empty when the user's local application data folder is unknown.
 [[nodiscard]] std::string UserScratchFolder();
-
-// The folder holding the running program, without a trailing backslash.
-[[nodiscard]] std::string ApplicationFolder();

@@ -95,7 +95,7 @@ OutsideStart ShellStart(const std::string& file, const OutsideCommand& command) 
   }
   OutsideStart start;
   start.result = reinterpret_cast<std::intptr_t>(info.hInstApp);
-  start.process = UniqueHandle(info.hProcess);
+  start.process.reset(info.hProcess);
   return start;
 }
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "UniqueHandle.h"
+#include "Unique.h"
 
 struct OutsideCommand {
   std::string verb = "Open";
@@ -27,7 +27,7 @@ struct OutsideStart {
   // The shell's answer: above 32 when the program was started.
   std::intptr_t result = 0;
   // The started process when the shell hands one back (it does for Windows programs).
-  UniqueHandle process;
+  win::UniqueHandle process;
   [[nodiscard]] bool Started() const noexcept { return result > 32; }
 };
 

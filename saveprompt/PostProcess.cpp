@@ -6,6 +6,7 @@
 #include <string>
 
 #include "FileInfo.h"
+#include "Files.h"
 #include "JobError.h"
 #include "JobMessages.h"
 #include "ModOnTOp.h"
@@ -15,6 +16,7 @@
 #include "Pump.h"
 #include "SaveAs.h"
 #include "SettingText.h"
+#include "Unique.h"
 #include "Viewer.h"
 
 namespace {
@@ -36,7 +38,7 @@ std::string LastErrorText() { return JobErrorFromWin32(GetLastError()).Descripti
 // The job's PDF may still be filling when the job starts; returns its size once it holds something.
 std::uint64_t AwaitJobPdf(const std::string& path, milliseconds stallLimit) {
   std::uint64_t size = 0;
-  const auto filled = Pump::WaitFor(
+  const auto filled = win::WaitFor(
       [&] {
         const auto now = FileSize(path);
         if (!now) throw JobErrorFromWin32(GetLastError());
@@ -44,7 +46,7 @@ std::uint64_t AwaitJobPdf(const std::string& path, milliseconds stallLimit) {
         return size > 0;
       },
       stallLimit);
-  if (filled != Pump::WaitResult::Done) throw JobError(JobFailure::Other, "The print job did not write " + path);
+  if (filled != win::WaitResult::Done) throw JobError(JobFailure::Other, "The print job did not write " + path);
   return size;
 }
 
@@ -59,13 +61,10 @@ struct Written {
 Written WrittenSoFar(const std::string& output) {
   Written written{FileSize(output), 0};
   const std::string folder = output.substr(0, output.find_last_of('\\') + 1);
-  WIN32_FIND_DATAA entry;
-  const HANDLE find = FindFirstFileA((output + ".*.tmp").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return written;
-  do {
+  (void)win::ForEachEntry(output + ".*.tmp", [&](const WIN32_FIND_DATAA& entry) {
     written.staged += FileSize(folder + entry.cFileName).value_or(0);
-  } while (FindNextFileA(find, &entry));
-  FindClose(find);
+    return true;
+  });
   return written;
 }
 
@@ -87,19 +86,19 @@ std::optional<std::string> AwaitTool(const std::string& tool, const OutsideStart
   const HANDLE process = start.process.get();
   if (process == nullptr) {
     while (seen.output.value_or(0) == 0) {
-      if (Pump::WaitFor(progressed, stallLimit, nullptr, kFilePoll) == Pump::WaitResult::TimedOut) return notWritten;
+      if (win::WaitFor(progressed, stallLimit, nullptr, kFilePoll) == win::WaitResult::TimedOut) return notWritten;
     }
-    (void)Pump::WaitFor([] { return false; }, milliseconds(WaitDelay));
+    (void)win::WaitFor([] { return false; }, milliseconds(WaitDelay));
     return std::nullopt;
   }
 
   for (;;) {
-    const auto result = Pump::WaitFor(progressed, stallLimit, process, kProgressPoll);
-    if (result == Pump::WaitResult::Signalled) break;
-    if (result == Pump::WaitResult::TimedOut) {
+    const auto result = win::WaitFor(progressed, stallLimit, process, kProgressPoll);
+    if (result == win::WaitResult::Signalled) break;
+    if (result == win::WaitResult::TimedOut) {
       // A stalled tool would keep the job's files open past the close-down.
       TerminateProcess(process, 1);
-      (void)Pump::WaitFor([] { return false; }, kEndStalledTool, process);
+      (void)win::WaitFor([] { return false; }, kEndStalledTool, process);
       return notWritten;
     }
   }
@@ -173,12 +172,9 @@ std::string PerUserStagingFolder(const std::string& target) {
 // the files installed in the system folder.
 void StageStampFiles(const std::string& folder, const std::string& system, const std::string& target) {
   const std::string held = folder + "\\temp.pdf";
-  const HANDLE created =
-      CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (created == INVALID_HANDLE_VALUE) {
-    throw StampNotApplied(held + " could not be created (" + LastErrorText() + ")", target);
-  }
-  CloseHandle(created);
+  const win::UniqueFile created(
+      CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!created) throw StampNotApplied(held + " could not be created (" + LastErrorText() + ")", target);
   Stage(system + "\\Kestrix.dll", folder + "\\stamp.pdf", target);
   Stage(system + "\\Kestrix.tlb", folder + "\\Kestrix.exe", target);
 }
@@ -204,7 +200,7 @@ void StampPass(JobState& job, milliseconds stallLimit) {
   }
   // Across volumes a move leaves the source behind when it cannot delete it.
   if (CheckFile(target) && !DeleteFileA(target.c_str())) throw JobErrorFromWin32(GetLastError());
-  Pump::PendingMessages();
+  win::PendingMessages();
 
   OutsideCommand command;
   command.file = folder + "\\Kestrix";

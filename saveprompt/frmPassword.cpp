@@ -19,7 +19,7 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 constexpr int kClientWidth = 4980;
 constexpr int kClientHeight = 1530;
 
-constexpr DesignRect kFrame{120, 120, 3495, 1260};
+constexpr win::DesignRect kFrame{120, 120, 3495, 1260};
 
 // The one password window on the thread, for its key preview.
 frmPassword* g_shown = nullptr;
@@ -33,16 +33,18 @@ std::string TextOf(HWND control) {
 }  // namespace
 
 frmPassword::frmPassword(HINSTANCE instance)
-    : instance_(instance), tahoma_("Tahoma", 8.25, scale_), windowFont_("MS Sans Serif", 8.25, scale_) {}
+    : instance_(instance),
+      tahoma_(win::PointFont("Tahoma", 8.25, scale_)),
+      windowFont_(win::PointFont("MS Sans Serif", 8.25, scale_)) {}
 
 frmPassword::~frmPassword() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
 void frmPassword::Show() {
-  RegisterFormClass(instance_, kClassName, WindowProc);
+  win::RegisterWindowClass(instance_, kClassName, WindowProc);
 
-  const RECT place = CentredWindow(kClientWidth, kClientHeight, kStyle, kExStyle, scale_);
+  const RECT place = win::CentredWindow(kClientWidth, kClientHeight, kStyle, kExStyle, scale_);
   hwnd_ = CreateWindowExA(kExStyle, kClassName, kCaption, kStyle, place.left, place.top, place.right - place.left,
                           place.bottom - place.top, nullptr, nullptr, instance_, this);
   if (hwnd_ == nullptr) throw JobError(JobFailure::Other, "The password window could not be opened");
@@ -64,20 +66,21 @@ void frmPassword::CreateControls() {
   const HFONT tahoma = tahoma_.get();
   const HFONT boxes = windowFont_.get();
   // Created in tab order; the frame is then sent to the bottom so it never covers what it holds.
-  txtUserPass_ = PlaceControl(hwnd_, {kUserPassId, "Edit", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL,
-                                      WS_EX_CLIENTEDGE, scale_.Place({1560, 300, 1815, 285}, &kFrame), boxes});
-  txtUserPassRepeat_ = PlaceControl(hwnd_, {kUserPassRepeatId, "Edit", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL,
-                                            WS_EX_CLIENTEDGE, scale_.Place({1560, 700, 1815, 285}, &kFrame), boxes});
-  PlaceControl(hwnd_, {kOKButtonId, "Button", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0,
-                       scale_.Place({3720, 240, 1095, 375}), tahoma});
+  txtUserPass_ = win::PlaceControl(hwnd_, {kUserPassId, "Edit", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL,
+                                           WS_EX_CLIENTEDGE, scale_.Place({1560, 300, 1815, 285}, &kFrame), boxes});
+  txtUserPassRepeat_ =
+      win::PlaceControl(hwnd_, {kUserPassRepeatId, "Edit", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL,
+                                WS_EX_CLIENTEDGE, scale_.Place({1560, 700, 1815, 285}, &kFrame), boxes});
+  win::PlaceControl(hwnd_, {kOKButtonId, "Button", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0,
+                            scale_.Place({3720, 240, 1095, 375}), tahoma});
   const HWND frame =
-      PlaceControl(hwnd_, {kFrameId, "Button", "", BS_GROUPBOX, WS_EX_TRANSPARENT, scale_.Place(kFrame), boxes});
-  PlaceControl(hwnd_, {kCancelButtonId, "Button", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0,
-                       scale_.Place({3720, 720, 1095, 375}), tahoma});
-  PlaceControl(hwnd_, {kUserPassLabelId, "Static", "Password:", SS_LEFT, 0,
-                       scale_.Place({120, 360, 1215, 255}, &kFrame), tahoma});
-  PlaceControl(hwnd_, {kUserPassRepeatLabelId, "Static", "Confirm password:", SS_LEFT, 0,
-                       scale_.Place({120, 730, 1455, 255}, &kFrame), tahoma});
+      win::PlaceControl(hwnd_, {kFrameId, "Button", "", BS_GROUPBOX, WS_EX_TRANSPARENT, scale_.Place(kFrame), boxes});
+  win::PlaceControl(hwnd_, {kCancelButtonId, "Button", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0,
+                            scale_.Place({3720, 720, 1095, 375}), tahoma});
+  win::PlaceControl(hwnd_, {kUserPassLabelId, "Static", "Password:", SS_LEFT, 0,
+                            scale_.Place({120, 360, 1215, 255}, &kFrame), tahoma});
+  win::PlaceControl(hwnd_, {kUserPassRepeatLabelId, "Static", "Confirm password:", SS_LEFT, 0,
+                            scale_.Place({120, 730, 1455, 255}, &kFrame), tahoma});
   SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   for (const HWND box : {txtUserPass_, txtUserPassRepeat_}) {
@@ -187,9 +190,9 @@ void AskForPassword(HINSTANCE instance, const std::string& appFolder) {
   StartOutsideCommand(appFolder, "ShowPass");
   frmPassword window(instance);
   window.Show();
-  const auto answered = Pump::WaitFor([] { return !PassPending; }, kAnswerTime);
+  const auto answered = win::WaitFor([] { return !PassPending; }, kAnswerTime);
   window.RethrowFailure();
-  if (answered == Pump::WaitResult::TimedOut) {
+  if (answered == win::WaitResult::TimedOut) {
     throw JobError(JobFailure::Other, "The password window was left unanswered for an hour");
   }
 }

@@ -7,7 +7,7 @@
 #include <exception>
 #include <string>
 
-#include "WindowScale.h"
+#include "TwipsLayout.h"
 
 class frmPassword {
  public:
@@ -52,9 +52,9 @@ class frmPassword {
   HWND txtUserPass_ = nullptr;
   HWND txtUserPassRepeat_ = nullptr;
   HHOOK keyPreview_ = nullptr;
-  WindowScale scale_;
-  UniqueFont tahoma_;
-  UniqueFont windowFont_;
+  win::WindowScale scale_;
+  win::UniqueFont tahoma_;
+  win::UniqueFont windowFont_;
   std::exception_ptr failure_;
 };
 

@@ -10,7 +10,7 @@ constexpr DWORD kValueBufferSize = 260;
 const std::string kTree = "SOFTWARE\\Folvarek\\";
 
 std::string ReadSetting(const std::string& settingKey, const char* valueKey) {
-  const UniqueHKey key = OpenSettingKey(HKEY_LOCAL_MACHINE, kTree + settingKey + "\\" + valueKey);
+  const win::UniqueHKey key = OpenSettingKey(HKEY_LOCAL_MACHINE, kTree + settingKey + "\\" + valueKey);
   if (!key) return {};
   return QueryValueText(key.get(), "");
 }
@@ -25,26 +25,26 @@ constexpr REGSAM kWriteAccess = KEY_READ | KEY_WRITE;
 
 bool WriteSetting(const std::string& settingKey, const char* valueKey, std::string_view text) {
   const std::string parentPath = kTree + settingKey;
-  if (const UniqueHKey parent = OpenSettingKey(HKEY_LOCAL_MACHINE, parentPath, kWriteAccess)) {
+  if (const win::UniqueHKey parent = OpenSettingKey(HKEY_LOCAL_MACHINE, parentPath, kWriteAccess)) {
     return SetDefaultValueOfSubkey(parent.get(), valueKey, text);
   }
 
   // First write on this machine (or the key was removed): create the chain down to the value key.
   {
-    const UniqueHKey software = OpenSettingKey(HKEY_LOCAL_MACHINE, "SOFTWARE", kWriteAccess);
+    const win::UniqueHKey software = OpenSettingKey(HKEY_LOCAL_MACHINE, "SOFTWARE", kWriteAccess);
     if (!software) return false;
-    UniqueHKey created;
+    win::UniqueHKey created;
     const std::string chain = "Folvarek\\" + settingKey + "\\" + valueKey;
     if (RegCreateKeyA(software.get(), chain.c_str(), created.put()) != ERROR_SUCCESS) return false;
   }
-  const UniqueHKey parent = OpenSettingKey(HKEY_LOCAL_MACHINE, parentPath, kWriteAccess);
+  const win::UniqueHKey parent = OpenSettingKey(HKEY_LOCAL_MACHINE, parentPath, kWriteAccess);
   return parent && SetDefaultValueOfSubkey(parent.get(), valueKey, text);
 }
 
 }  // namespace
 
-UniqueHKey OpenSettingKey(HKEY root, const std::string& path, REGSAM access) {
-  UniqueHKey key;
+win::UniqueHKey OpenSettingKey(HKEY root, const std::string& path, REGSAM access) {
+  win::UniqueHKey key;
   if (RegOpenKeyExA(root, path.c_str(), 0, access, key.put()) != ERROR_SUCCESS) key.reset();
   return key;
 }

@@ -10,12 +10,12 @@
 #include <string>
 #include <string_view>
 
-#include "UniqueHKey.h"
+#include "Unique.h"
 
 namespace ModReg {
 
 // Opens path below root (HKEY_LOCAL_MACHINE in every use); an empty owner when it cannot.
-[[nodiscard]] UniqueHKey OpenSettingKey(HKEY root, const std::string& path, REGSAM access = KEY_READ);
+[[nodiscard]] win::UniqueHKey OpenSettingKey(HKEY root, const std::string& path, REGSAM access = KEY_READ);
 
 // A value's text through a 260-byte buffer; empty for a null key, a missing value, or data that
 // does not fit (260 bytes or more with its NUL).

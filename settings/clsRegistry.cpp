@@ -6,7 +6,7 @@
 #include <span>
 
 #include "SettingText.h"
-#include "UniqueHKey.h"
+#include "Unique.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ constexpr DWORD kMessageChars = 64;
 
 using Bytes = std::span<const std::uint8_t>;
 
-LSTATUS OpenKey(HKEY root, const std::string& path, REGSAM access, UniqueHKey& key) {
+LSTATUS OpenKey(HKEY root, const std::string& path, REGSAM access, win::UniqueHKey& key) {
   const LSTATUS result = RegOpenKeyExA(root, path.c_str(), 0, access, key.put());
   if (result != ERROR_SUCCESS) key.reset();
   return result;
@@ -165,8 +165,8 @@ std::optional<std::vector<BYTE>> DataFor(const RegistryValue& value, DWORD type)
 }
 
 // A connection to a computer's registry root; empty when it cannot be reached.
-UniqueHKey Connect(const std::string& computer, HKEY root) {
-  UniqueHKey connection;
+win::UniqueHKey Connect(const std::string& computer, HKEY root) {
+  win::UniqueHKey connection;
   if (RegConnectRegistryA(computer.empty() ? nullptr : computer.c_str(), root, connection.put()) != ERROR_SUCCESS) {
     connection.reset();
   }
@@ -196,14 +196,14 @@ void clsRegistry::RecordMessage(LSTATUS result) {
 }
 
 bool clsRegistry::KeyExists() const {
-  UniqueHKey key;
+  win::UniqueHKey key;
   return OpenKey(hkey_, ObjectPath(), KEY_READ, key) == ERROR_SUCCESS;
 }
 
 std::string clsRegistry::CreateKey(const std::optional<std::string>& Keyname) {
   const std::string& name = Keyname ? *Keyname : subkey_;
   const std::string path = keyRoot_.empty() ? name : keyRoot_ + "\\" + name;
-  UniqueHKey key;
+  win::UniqueHKey key;
   // Default security; whether the key was created or already there does not matter.
   const LSTATUS result = RegCreateKeyExA(hkey_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                          nullptr, key.put(), nullptr);
@@ -222,7 +222,7 @@ std::int32_t clsRegistry::DeleteKey(const std::string& Keyname) {
 }
 
 std::int32_t clsRegistry::DeleteValue(const std::string& ValueName) {
-  UniqueHKey key;
+  win::UniqueHKey key;
   const LSTATUS opened = OpenKey(hkey_, ObjectPath(), KEY_ALL_ACCESS, key);
   RecordMessage(opened);
   if (opened != ERROR_SUCCESS) return opened;
@@ -231,7 +231,7 @@ std::int32_t clsRegistry::DeleteValue(const std::string& ValueName) {
 
 RegistryCollection<std::string> clsRegistry::EnumRegistryKeys(HKEY hkey, const std::string& Keyname) const {
   RegistryCollection<std::string> names;
-  UniqueHKey opened;
+  win::UniqueHKey opened;
   if (!Keyname.empty()) {
     if (OpenKey(hkey, Keyname, KEY_READ, opened) != ERROR_SUCCESS) return names;
     hkey = opened.get();
@@ -249,7 +249,7 @@ RegistryCollection<std::string> clsRegistry::EnumRegistryKeys(HKEY hkey, const s
 
 RegistryCollection<RegistryNamedValue> clsRegistry::EnumRegistryValues(HKEY hkey, const std::string& Keyname) const {
   RegistryCollection<RegistryNamedValue> values;
-  UniqueHKey opened;
+  win::UniqueHKey opened;
   if (!Keyname.empty()) {
     if (OpenKey(hkey, Keyname, KEY_READ, opened) != ERROR_SUCCESS) return values;
     hkey = opened.get();
@@ -275,7 +275,7 @@ RegistryCollection<RegistryNamedValue> clsRegistry::EnumRegistryValues(HKEY hkey
 RegistryValue clsRegistry::GetRegistryValue(const std::string& ValueName,
                                             const std::optional<RegistryValue>& DefaultValue) const {
   RegistryValue result = DefaultValue.value_or(RegistryValue());
-  UniqueHKey key;
+  win::UniqueHKey key;
   if (OpenKey(hkey_, ObjectPath(), KEY_READ, key) != ERROR_SUCCESS) return result;
   const Query query = QueryValue(key.get(), ValueName);
   if (query.result != ERROR_SUCCESS) return result;
@@ -291,7 +291,7 @@ bool clsRegistry::WriteValue(HKEY key, const std::string& ValueName, const std::
 bool clsRegistry::SetRegistryValue(const std::string& ValueName, const RegistryValue& Value, DWORD DType) {
   const auto data = DataFor(Value, DType);
   if (!data) return false;
-  UniqueHKey key;
+  win::UniqueHKey key;
   if (OpenKey(hkey_, ObjectPath(), KEY_WRITE, key) != ERROR_SUCCESS) return false;
   return WriteValue(key.get(), ValueName, *data, DType);
 }
@@ -299,9 +299,9 @@ bool clsRegistry::SetRegistryValue(const std::string& ValueName, const RegistryV
 RegistryValue clsRegistry::ReadRemoteRegistryValue(const std::string& sRemoteComputer, HKEY hkey,
                                                    const std::string& ValueName,
                                                    const std::optional<std::string>& KeyPath) {
-  const UniqueHKey connection = Connect(sRemoteComputer, hkey);
+  const win::UniqueHKey connection = Connect(sRemoteComputer, hkey);
   if (!connection) return std::string("Error!");
-  UniqueHKey key;
+  win::UniqueHKey key;
   if (OpenKey(connection.get(), KeyPath.value_or(ObjectPath()), KEY_ALL_ACCESS, key) != ERROR_SUCCESS) return {};
   const Query query = QueryValue(key.get(), ValueName);
   if (query.retried) RecordMessage(query.result);
@@ -314,9 +314,9 @@ bool clsRegistry::WriteRemoteRegistryValue(const std::string& sRemoteComputer, H
                                            const std::optional<std::string>& KeyPath) {
   const auto data = DataFor(Value, DType);
   if (!data) return false;
-  const UniqueHKey connection = Connect(sRemoteComputer, hkey);
+  const win::UniqueHKey connection = Connect(sRemoteComputer, hkey);
   if (!connection) return false;
-  UniqueHKey key;
+  win::UniqueHKey key;
   const LSTATUS opened = OpenKey(connection.get(), KeyPath.value_or(ObjectPath()), KEY_ALL_ACCESS, key);
   if (opened != ERROR_SUCCESS) {
     RecordMessage(opened);

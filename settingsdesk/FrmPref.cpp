@@ -1,6 +1,5 @@
 #include "FrmPref.h"
 
-#include <cwchar>
 #include <exception>
 #include <initializer_list>
 #include <utility>
@@ -10,7 +9,7 @@
 #include "ModReg.h"
 #include "SaveFolder.h"
 #include "SettingText.h"
-#include "Twips.h"
+#include "TwipsLayout.h"
 
 namespace {
 
@@ -24,7 +23,7 @@ struct ControlLayout {
   DWORD style;
   DWORD exStyle;
   int parent;
-  int left, top, width, height;
+  win::DesignRect place;
 };
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -32,23 +31,35 @@ constexpr DWORD kCheckBox = kChild | WS_TABSTOP | BS_3STATE;
 
 // In the order of FrmPref::Control: creation order is the order the focus moves in.
 constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
-    {"Button", "&OK", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, kWindow, 4530, 4080, 1140, 375},
-    {"Button", "&Cancel", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, kWindow, 5730, 4080, 1140, 375},
-    {"Button", "Ask if you want to set a password when creating your PDF file", kCheckBox, 0, FrmPref::Frame2, 240, 370,
-     4815, 195},
-    {"Button", "Stop users copying from PDF files you create", kCheckBox, 0, FrmPref::Frame2, 240, 755, 3615, 195},
-    {"Button", "Stop users printing from PDF files you create", kCheckBox, 0, FrmPref::Frame2, 240, 1130, 3615, 195},
-    {"Button", "Encrypt with 256-bit AES (PDF readers from 2010 on)", kCheckBox, 0, FrmPref::Frame2, 240, 1505, 4215,
-     195},
-    {"Button", "&Browse", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, FrmPref::Frame3, 5700, 1060, 765, 285},
-    {"Edit", "", kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, FrmPref::Frame3, 240, 1060, 5430, 285},
-    {"Button", "Automatically open PDF file after creation", kCheckBox, 0, FrmPref::Frame3, 240, 350, 3375, 195},
-    {"Static", "Default to this directory when creating PDF files:", kChild | SS_LEFT, 0, FrmPref::Frame3, 240, 760,
-     3495, 255},
+    {"Button", "&OK", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, kWindow, {4530, 4080, 1140, 375}},
+    {"Button", "&Cancel", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, kWindow, {5730, 4080, 1140, 375}},
+    {"Button",
+     "Ask if you want to set a password when creating your PDF file",
+     kCheckBox,
+     0,
+     FrmPref::Frame2,
+     {240, 370, 4815, 195}},
+    {"Button", "Stop users copying from PDF files you create", kCheckBox, 0, FrmPref::Frame2, {240, 755, 3615, 195}},
+    {"Button", "Stop users printing from PDF files you create", kCheckBox, 0, FrmPref::Frame2, {240, 1130, 3615, 195}},
+    {"Button",
+     "Encrypt with 256-bit AES (PDF readers from 2010 on)",
+     kCheckBox,
+     0,
+     FrmPref::Frame2,
+     {240, 1505, 4215, 195}},
+    {"Button", "&Browse", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, FrmPref::Frame3, {5700, 1060, 765, 285}},
+    {"Edit", "", kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, FrmPref::Frame3, {240, 1060, 5430, 285}},
+    {"Button", "Automatically open PDF file after creation", kCheckBox, 0, FrmPref::Frame3, {240, 350, 3375, 195}},
+    {"Static",
+     "Default to this directory when creating PDF files:",
+     kChild | SS_LEFT,
+     0,
+     FrmPref::Frame3,
+     {240, 760, 3495, 255}},
     // The frames come last, so they lie under the controls they hold.
-    {"Button", " Settings ", kChild | BS_GROUPBOX, 0, kWindow, 240, 240, 6615, 1695},
+    {"Button", " Settings ", kChild | BS_GROUPBOX, 0, kWindow, {240, 240, 6615, 1695}},
     // A fourth row in the security frame: it grows by what the row needs, into the room above the buttons.
-    {"Button", " Security ", kChild | BS_GROUPBOX, 0, kWindow, 240, 1995, 6615, 1890},
+    {"Button", " Security ", kChild | BS_GROUPBOX, 0, kWindow, {240, 1995, 6615, 1890}},
 };
 
 constexpr int kClientWidth = 7065;
@@ -56,7 +67,6 @@ constexpr int kClientHeight = 4590;
 constexpr int kClientLeft = 3150;
 constexpr int kClientTop = 2130;
 constexpr double kControlFontPoints = 8.25;
-constexpr double kTwipsPerPoint = 20.0;
 
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
@@ -182,57 +192,42 @@ bool FrmPref::CreateControls() {
 
 // Twips become pixels at the window's real resolution, so the window looks the same at any DPI.
 void FrmPref::ApplyLayout(UINT dpi) {
-  const double twipsPerPixel = folvarek::TwipsPerPixel(dpi);
-  const auto px = [twipsPerPixel](double twips) { return folvarek::TwipsToPixels(twips, twipsPerPixel); };
-
-  LOGFONTW control{};
-  control.lfHeight = -px(kControlFontPoints * kTwipsPerPoint);
-  control.lfWeight = FW_NORMAL;
-  control.lfCharSet = DEFAULT_CHARSET;
-  std::wcscpy(control.lfFaceName, L"Tahoma");
+  const win::WindowScale scale(dpi);
+  win::UniqueFont controlFont = win::PointFont("Tahoma", kControlFontPoints, scale);
   // The window's default font is the one the system uses for message boxes and dialogs.
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
-  const LOGFONTW window = SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)
-                              ? metrics.lfMessageFont
-                              : control;
-  UniqueFont controlFont(CreateFontIndirectW(&control));
-  UniqueFont windowFont(CreateFontIndirectW(&window));
+  win::UniqueFont windowFont = SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)
+                                   ? win::UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont))
+                                   : win::PointFont("Tahoma", kControlFontPoints, scale);
 
   SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont.get()), FALSE);
   for (int i = 0; i < ControlCount; ++i) {
     const ControlLayout& c = kLayout[i];
-    int left = px(c.left);
-    int top = px(c.top);
-    if (c.parent != kWindow) {
-      // A frame does not hold its controls as child windows; they sit on the window at its offset.
-      left += px(kLayout[c.parent].left);
-      top += px(kLayout[c.parent].top);
-    }
-    SetWindowPos(controls_[i], nullptr, left, top, px(c.width), px(c.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    // A frame does not hold its controls as child windows; they sit on the window at its offset.
+    const win::DesignRect* frame = c.parent != kWindow ? &kLayout[c.parent].place : nullptr;
+    const RECT place = scale.Place(c.place, frame);
+    SetWindowPos(controls_[i], nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     const HFONT font = i == TxtPath ? windowFont.get() : controlFont.get();
     SendMessageA(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     // A caption too wide at this resolution widens its control, within its frame or the window.
-    WidenToCaption(controls_[i],
-                   c.parent != kWindow ? px(kLayout[c.parent].left + kLayout[c.parent].width) : px(kClientWidth));
+    win::WidenToCaption(controls_[i], scale.Px(frame != nullptr ? frame->left + frame->width : kClientWidth));
   }
   // The old fonts go only after no control uses them any more.
   controlFont_ = std::move(controlFont);
   windowFont_ = std::move(windowFont);
 
-  RECT frame{0, 0, px(kClientWidth), px(kClientHeight)};
-  AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi);
+  const RECT frame = scale.Frame(kClientWidth, kClientHeight, kWindowStyle, kWindowExStyle);
   SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 }
 
 // The client area's top left corner goes to its place on the screen.
 void FrmPref::PlaceWindow(UINT dpi) {
-  const double twipsPerPixel = folvarek::TwipsPerPixel(dpi);
-  RECT frame{0, 0, 0, 0};
-  AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi);
-  SetWindowPos(window_, nullptr, folvarek::TwipsToPixels(kClientLeft, twipsPerPixel) + frame.left,
-               folvarek::TwipsToPixels(kClientTop, twipsPerPixel) + frame.top, 0, 0,
+  const win::WindowScale scale(dpi);
+  const RECT frame = scale.Frame(0, 0, kWindowStyle, kWindowExStyle);
+  SetWindowPos(window_, nullptr, scale.Px(kClientLeft) + frame.left, scale.Px(kClientTop) + frame.top, 0, 0,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
 }
 

@@ -6,11 +6,10 @@
 #include <windows.h>
 
 #include <array>
-#include <memory>
 #include <string>
-#include <type_traits>
 
 #include "CheckFlag.h"
+#include "Unique.h"
 
 class FrmPref {
  public:
@@ -53,11 +52,6 @@ class FrmPref {
   };
 
  private:
-  struct FontDeleter {
-    void operator()(HFONT font) const noexcept { DeleteObject(font); }
-  };
-  using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
-
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -78,6 +72,6 @@ class FrmPref {
 
   HWND window_ = nullptr;
   std::array<HWND, ControlCount> controls_{};
-  UniqueFont controlFont_;  // Tahoma 8.25 pt, for every control but the text box
-  UniqueFont windowFont_;   // the window's default font, which the text box uses
+  win::UniqueFont controlFont_;  // Tahoma 8.25 pt, for every control but the text box
+  win::UniqueFont windowFont_;   // the window's default font, which the text box uses
 };

@@ -16,48 +16,13 @@
 #include <qpdf/QUtil.hh>
 #include <qpdf/RandomDataProvider.hh>
 
+#include "Text.h"
 #include "ToolSupport.h"
+#include "Unique.h"
 
 namespace folvarek::tools {
 
 namespace {
-
-std::wstring Widen(std::string_view text) {
-  if (text.empty()) {
-    return {};
-  }
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
-
-std::string Narrow(std::wstring_view text) {
-  if (text.empty()) {
-    return {};
-  }
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr, nullptr);
-  return narrow;
-}
-
-std::string ErrorText(DWORD code) {
-  wchar_t* buffer = nullptr;
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  if (length == 0) {
-    return "error " + std::to_string(code);
-  }
-  std::wstring text(buffer, length);
-  LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
-    text.pop_back();
-  }
-  return Narrow(text);
-}
 
 class SystemRandom final : public RandomDataProvider {
  public:
@@ -72,17 +37,17 @@ class SystemRandom final : public RandomDataProvider {
 class FileView {
  public:
   explicit FileView(const std::string& path) {
-    file_ = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    file_.reset(CreateFileW(win::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
-    if (file_ == INVALID_HANDLE_VALUE || !GetFileSizeEx(file_, &size) || size.QuadPart <= 0) {
+    if (!file_ || !GetFileSizeEx(file_.get(), &size) || size.QuadPart <= 0) {
       return;
     }
-    mapping_ = CreateFileMappingW(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (mapping_ == nullptr) {
+    mapping_.reset(CreateFileMappingW(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping_) {
       return;
     }
-    void* view = MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0);
+    void* view = MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0);
     if (view != nullptr) {
       contents_ = Buffer(static_cast<unsigned char*>(view), static_cast<std::size_t>(size.QuadPart));
     }
@@ -90,12 +55,6 @@ class FileView {
   ~FileView() {
     if (contents_.getSize() > 0) {
       UnmapViewOfFile(contents_.getBuffer());
-    }
-    if (mapping_ != nullptr) {
-      CloseHandle(mapping_);
-    }
-    if (file_ != INVALID_HANDLE_VALUE) {
-      CloseHandle(file_);
     }
   }
   FileView(const FileView&) = delete;
@@ -105,8 +64,8 @@ class FileView {
   Buffer contents_;
 
  private:
-  HANDLE file_ = INVALID_HANDLE_VALUE;
-  HANDLE mapping_ = nullptr;
+  win::UniqueFile file_;
+  win::UniqueHandle mapping_;  // closed before the file
 };
 
 // qpdf reading a file through the C runtime seeks it for nearly every object it reads, and under
@@ -124,19 +83,19 @@ class MappedInput final : private FileView, public BufferInputSource {
 
 std::vector<std::string> CommandArguments(int, char**) {
   int count = 0;
-  const std::unique_ptr<wchar_t*, decltype(&LocalFree)> list(CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
+  const win::UniqueLocal<wchar_t*> list(CommandLineToArgvW(GetCommandLineW(), &count));
   if (!list) {
-    throw ToolError("cannot read the command line: " + ErrorText(GetLastError()));
+    throw ToolError("cannot read the command line: " + win::ErrorText(GetLastError()));
   }
   std::vector<std::string> arguments;
   for (int i = 1; i < count; ++i) {
-    arguments.push_back(Narrow(list.get()[i]));
+    arguments.push_back(win::Utf8(list.get()[i]));
   }
   return arguments;
 }
 
 std::optional<std::string> EnvironmentValue(const char* name) {
-  const std::wstring wideName = Widen(name);
+  const std::wstring wideName = win::Wide(name);
   // The size asked for counts the terminating NUL, so a set but empty variable gives 1.
   const DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
   if (size == 0) {
@@ -145,7 +104,7 @@ std::optional<std::string> EnvironmentValue(const char* name) {
   std::wstring value(size, L'\0');
   const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), size);
   value.resize(length < size ? length : 0);
-  return Narrow(value);
+  return win::Utf8(value);
 }
 
 std::shared_ptr<InputSource> OpenInput(const std::string& path) {
@@ -159,39 +118,40 @@ std::shared_ptr<InputSource> OpenInput(const std::string& path) {
 }
 
 std::FILE* CreateNewFile(const std::string& path, std::string& reason) {
-  const HANDLE handle =
-      CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
+  win::UniqueFile handle(
+      CreateFileW(win::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-      reason = ErrorText(error);
+      reason = win::ErrorText(error);
     }
     return nullptr;
   }
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_WRONLY | _O_BINARY);
   if (fd < 0) {
     reason = "cannot attach the file to the C runtime";
-    CloseHandle(handle);
-    DeleteFileW(Widen(path).c_str());
+    handle.reset();
+    DeleteFileW(win::Wide(path).c_str());
     return nullptr;
   }
+  (void)handle.release();  // the descriptor owns it now
   std::FILE* file = _fdopen(fd, "wb");
   if (file == nullptr) {
     reason = "cannot attach the file to the C runtime";
     _close(fd);
-    DeleteFileW(Widen(path).c_str());
+    DeleteFileW(win::Wide(path).c_str());
   }
   return file;
 }
 
 std::string MoveOver(const std::string& from, const std::string& to) {
-  if (MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (MoveFileExW(win::Wide(from).c_str(), win::Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
     return {};
   }
-  return ErrorText(GetLastError());
+  return win::ErrorText(GetLastError());
 }
 
-void RemoveFile(const std::string& path) noexcept { DeleteFileW(Widen(path).c_str()); }
+void RemoveFile(const std::string& path) noexcept { DeleteFileW(win::Wide(path).c_str()); }
 
 void UseSystemRandom() {
   static SystemRandom source;

@@ -17,25 +17,16 @@
 #include <string>
 #include <vector>
 
+#include "Text.h"
+#include "Unique.h"
+
 namespace {
 
-std::string Utf8(const wchar_t* text) {
-  std::string out(WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
-  out.pop_back();
-  return out;
-}
-
-std::wstring Path(const std::string& utf8) {
-  std::wstring out(MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, out.data(), static_cast<int>(out.size()));
-  out.pop_back();
-  return out;
-}
+using win::Utf8;
 
 std::string ReadAll(const std::string& path) {
   std::stringstream content;
-  content << std::ifstream(Path(path).c_str(), std::ios::binary).rdbuf();
+  content << std::ifstream(win::Wide(path).c_str(), std::ios::binary).rdbuf();
   return content.str();
 }
 
@@ -58,12 +49,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const std::string& mode = control["mode"];
 
   int argc = 0;
-  wchar_t** argvW = CommandLineToArgvW(GetCommandLineW(), &argc);
+  const win::UniqueLocal<wchar_t*> argvW(CommandLineToArgvW(GetCommandLineW(), &argc));
   std::vector<std::string> args;
-  for (int i = 0; i < argc; ++i) args.push_back(Utf8(argvW[i]));
-  LocalFree(argvW);
+  for (int i = 0; i < argc; ++i) args.push_back(Utf8(argvW.get()[i]));
 
-  std::ofstream record(Path(folder + "\\" + name + ".record").c_str(), std::ios::binary);
+  std::ofstream record(win::Wide(folder + "\\" + name + ".record").c_str(), std::ios::binary);
   record << "self=" << self << "\nline=" << Utf8(GetCommandLineW()) << "\n";
   for (std::size_t i = 1; i < args.size(); ++i) record << "arg" << i << "=" << args[i] << "\n";
   wchar_t password[512] = {};
@@ -80,25 +70,26 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (args[i] == "background") stamp = args[i + 1];
   }
   if (mode == "hang") Sleep(INFINITE);
-  if (mode == "empty") std::ofstream(Path(output).c_str(), std::ios::binary);
+  if (mode == "empty") std::ofstream(win::Wide(output).c_str(), std::ios::binary);
   if ((mode == "now" || mode == "slow") && !output.empty()) {
     std::string marker = "\n%" + name;
     if (!stamp.empty()) marker += " on " + ReadAll(stamp).substr(0, ReadAll(stamp).find('\n'));
     marker += "\n";
     const std::string writeTo = control.count("staged") ? output + ".a1b2c3.tmp" : output;
     if (mode == "now") {  // a copy by the system, so even a large input takes the double little time
-      CopyFileW(Path(args.at(1)).c_str(), Path(writeTo).c_str(), FALSE);
-      std::ofstream(Path(writeTo).c_str(), std::ios::binary | std::ios::app) << marker;
+      CopyFileW(win::Wide(args.at(1)).c_str(), win::Wide(writeTo).c_str(), FALSE);
+      std::ofstream(win::Wide(writeTo).c_str(), std::ios::binary | std::ios::app) << marker;
     } else {
       const std::string content = ReadAll(args.at(1)) + marker;
-      std::ofstream out(Path(writeTo).c_str(), std::ios::binary);
+      std::ofstream out(win::Wide(writeTo).c_str(), std::ios::binary);
       const std::size_t size = (content.size() + number("chunks") - 1) / number("chunks");
       for (int piece = 0; piece < number("chunks"); ++piece) {
         if (piece > 0) Sleep(number("chunk_ms"));
         out << content.substr(piece * size, size) << std::flush;
       }
     }
-    if (writeTo != output) MoveFileExW(Path(writeTo).c_str(), Path(output).c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (writeTo != output)
+      MoveFileExW(win::Wide(writeTo).c_str(), win::Wide(output).c_str(), MOVEFILE_REPLACE_EXISTING);
     record << "written\n";
   }
   record.close();

@@ -8,4 +8,8 @@
 // Widens `control` (a label, check box, option or push button) when its caption, in its own font
 // and with the room its kind draws beside the text, does not fit; its left and top stay, and its
 // right edge goes no further than `rightLimit` (client coordinates of its parent window).
+namespace win {
+
 void WidenToCaption(HWND control, int rightLimit);
+
+}  // namespace win

@@ -36,6 +36,8 @@ int RoomBesideCaption(HWND control, HDC dc, const char* windowClass) {
 
 }  // namespace
 
+namespace win {
+
 void WidenToCaption(HWND control, int rightLimit) {
   char windowClass[16] = {};
   GetClassNameA(control, windowClass, sizeof windowClass);
@@ -62,3 +64,5 @@ void WidenToCaption(HWND control, int rightLimit) {
     SetWindowPos(control, nullptr, 0, 0, width, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
+
+}  // namespace win

@@ -1,9 +1,11 @@
-#include "WindowScale.h"
+#include "TwipsLayout.h"
 
 #include <cstring>
 
 #include "CaptionFit.h"
 #include "SettingText.h"
+
+namespace win {
 
 RECT WindowScale::Place(const DesignRect& design, const DesignRect* container) const {
   // A frame is a window of its own in the design: its children are placed from its pixel corner.
@@ -14,13 +16,19 @@ RECT WindowScale::Place(const DesignRect& design, const DesignRect* container) c
   return RECT{left, top, left + Px(design.width), top + Px(design.height)};
 }
 
-UniqueFont::UniqueFont(const char* face, double points, const WindowScale& scale) {
+RECT WindowScale::Frame(int clientWidthTwips, int clientHeightTwips, DWORD style, DWORD exStyle) const {
+  RECT frame{0, 0, Px(clientWidthTwips), Px(clientHeightTwips)};
+  AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, dpi_);
+  return frame;
+}
+
+UniqueFont PointFont(const char* face, double points, const WindowScale& scale) {
   LOGFONTA description{};
   description.lfHeight = -folvarek::RoundHalfEven(points * scale.Dpi() / 72.0);
   description.lfWeight = FW_NORMAL;
   description.lfCharSet = DEFAULT_CHARSET;
   std::strncpy(description.lfFaceName, face, LF_FACESIZE - 1);
-  font_ = CreateFontIndirectA(&description);
+  return UniqueFont(CreateFontIndirectA(&description));
 }
 
 HWND PlaceControl(HWND parent, const ControlDesign& design) {
@@ -38,8 +46,7 @@ HWND PlaceControl(HWND parent, const ControlDesign& design) {
 }
 
 RECT CentredWindow(int clientWidthTwips, int clientHeightTwips, DWORD style, DWORD exStyle, const WindowScale& scale) {
-  RECT frame{0, 0, scale.Px(clientWidthTwips), scale.Px(clientHeightTwips)};
-  AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, scale.Dpi());
+  const RECT frame = scale.Frame(clientWidthTwips, clientHeightTwips, style, exStyle);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
   const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
@@ -47,7 +54,7 @@ RECT CentredWindow(int clientWidthTwips, int clientHeightTwips, DWORD style, DWO
   return RECT{left, top, left + width, top + height};
 }
 
-void RegisterFormClass(HINSTANCE instance, const char* className, WNDPROC windowProc) {
+void RegisterWindowClass(HINSTANCE instance, const char* className, WNDPROC windowProc) {
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = windowProc;
@@ -58,3 +65,5 @@ void RegisterFormClass(HINSTANCE instance, const char* className, WNDPROC window
   windowClass.lpszClassName = className;
   RegisterClassExA(&windowClass);
 }
+
+}  // namespace win

@@ -1,5 +1,5 @@
-// Waiting on the job window's thread: window messages keep running while the job waits for the
-// user or for an outside tool, and the thread sleeps instead of spinning between checks.
+// Waiting on a thread that owns windows: window messages keep running while the thread waits for
+// the user, an outside program or a state, and it sleeps instead of spinning between checks.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,11 @@
 #include <chrono>
 #include <functional>
 
-namespace Pump {
+namespace win {
+
+// The program's message loop, until the quit message: its exit code, or 1 when the loop fails.
+// `preview` sees each message first and returns true for one it has handled (a dialog's keys).
+int RunMessageLoop(const std::function<bool(MSG&)>& preview = {});
 
 // Runs the window messages that are waiting now, then returns. A quit request that arrives is
 // posted again so the program's main loop still sees it.
@@ -23,4 +27,8 @@ enum class WaitResult { Done, Signalled, TimedOut };
                                  HANDLE handle = nullptr,
                                  std::chrono::milliseconds poll = std::chrono::milliseconds(10));
 
-}  // namespace Pump
+// Waits for `object` for as long as it takes (a dialog the user answers), handling the messages
+// sent to this thread meanwhile: WAIT_OBJECT_0, or WAIT_FAILED with the last error set.
+[[nodiscard]] DWORD WaitForObject(HANDLE object);
+
+}  // namespace win

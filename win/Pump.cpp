@@ -2,7 +2,19 @@
 
 #include <algorithm>
 
-namespace Pump {
+namespace win {
+
+int RunMessageLoop(const std::function<bool(MSG&)>& preview) {
+  MSG msg;
+  for (;;) {
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) return static_cast<int>(msg.wParam);
+    if (got == -1) return 1;
+    if (preview && preview(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
 
 void PendingMessages() {
   MSG msg;
@@ -36,4 +48,13 @@ WaitResult WaitFor(const std::function<bool()>& done, std::chrono::milliseconds 
   }
 }
 
-}  // namespace Pump
+DWORD WaitForObject(HANDLE object) {
+  for (;;) {
+    const DWORD result = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_ALLINPUT);
+    if (result != WAIT_OBJECT_0 + 1) return result;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+}
+
+}  // namespace win

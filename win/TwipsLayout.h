@@ -1,12 +1,13 @@
-// The window designs are measured in twips; on screen they are pixels at the real resolution, and
-// their fonts are sized in points at that resolution too.
+// Windows designed in twips (1/1440 inch): on screen they are pixels at the real resolution, and
+// their fonts are sized in points at that resolution too, so a window looks the same at any DPI.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
-
 #include "Twips.h"
+#include "Unique.h"
+
+namespace win {
 
 // A control's place in a design, in twips.
 struct DesignRect {
@@ -15,31 +16,21 @@ struct DesignRect {
 
 class WindowScale {
  public:
-  WindowScale() : dpi_(GetDpiForSystem()) {}
+  explicit WindowScale(unsigned dpi = GetDpiForSystem()) : dpi_(dpi) {}
   [[nodiscard]] int Px(double twips) const { return folvarek::TwipsToPixels(twips, folvarek::TwipsPerPixel(dpi_)); }
   [[nodiscard]] unsigned Dpi() const { return dpi_; }
   // In pixels; `container` is a frame the design places the control in (its measures count from
   // the frame's corner), the window itself when absent.
   [[nodiscard]] RECT Place(const DesignRect& design, const DesignRect* container = nullptr) const;
+  // The outer rectangle of a window whose client area is the given size, its client corner at 0, 0.
+  [[nodiscard]] RECT Frame(int clientWidthTwips, int clientHeightTwips, DWORD style, DWORD exStyle) const;
 
  private:
   unsigned dpi_;
 };
 
-// A font of a window's controls, deleted when the window's object goes.
-class UniqueFont {
- public:
-  UniqueFont(const char* face, double points, const WindowScale& scale);
-  UniqueFont(const UniqueFont&) = delete;
-  UniqueFont& operator=(const UniqueFont&) = delete;
-  ~UniqueFont() {
-    if (font_ != nullptr) DeleteObject(font_);
-  }
-  [[nodiscard]] HFONT get() const { return font_; }
-
- private:
-  HFONT font_ = nullptr;
-};
+// A font of `points` at the scale's resolution.
+[[nodiscard]] UniqueFont PointFont(const char* face, double points, const WindowScale& scale);
 
 struct ControlDesign {
   int id;
@@ -59,6 +50,8 @@ HWND PlaceControl(HWND parent, const ControlDesign& design);
 [[nodiscard]] RECT CentredWindow(int clientWidthTwips, int clientHeightTwips, DWORD style, DWORD exStyle,
                                  const WindowScale& scale);
 
-// Registers the class of one of the job's windows: the product icon, the dialog face colour.
-// Registering again (a window shown a second time in the same job) fails harmlessly.
-void RegisterFormClass(HINSTANCE instance, const char* className, WNDPROC windowProc);
+// Registers a window class with the program's icon (resource 1) and the dialog face colour.
+// Registering again (a window shown a second time) fails harmlessly.
+void RegisterWindowClass(HINSTANCE instance, const char* className, WNDPROC windowProc);
+
+}  // namespace win

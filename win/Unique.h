@@ -1,0 +1,61 @@
+// Owners of the Windows resources the programs hold: each is closed exactly once, on every path,
+// by the function Windows pairs with its kind. Move-only; one line per kind.
+#pragma once
+
+#include <windows.h>
+#include <winspool.h>
+#include <objbase.h>
+
+#include <cstdint>
+#include <utility>
+
+namespace win {
+
+// `Close` releases a `T`; `Empty` is the value that holds nothing (0 for most kinds, -1 for the
+// handles CreateFile and FindFirstFile fail with).
+template <typename T, auto Close, std::intptr_t Empty = 0>
+class Unique {
+ public:
+  Unique() noexcept = default;
+  explicit Unique(T value) noexcept : value_(value) {}
+  Unique(const Unique&) = delete;
+  Unique& operator=(const Unique&) = delete;
+  Unique(Unique&& other) noexcept : value_(other.release()) {}
+  Unique& operator=(Unique&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~Unique() { reset(); }
+
+  [[nodiscard]] T get() const noexcept { return value_; }
+  [[nodiscard]] explicit operator bool() const noexcept { return value_ != None(); }
+  // For calls that hand back a new resource through a pointer: the old one is released first.
+  [[nodiscard]] T* put() noexcept {
+    reset();
+    return &value_;
+  }
+  [[nodiscard]] T release() noexcept { return std::exchange(value_, None()); }
+  void reset(T value = None()) noexcept {
+    if (value_ != None()) Close(value_);
+    value_ = value;
+  }
+
+ private:
+  static T None() noexcept { return reinterpret_cast<T>(Empty); }
+  T value_ = None();
+};
+
+using UniqueHandle = Unique<HANDLE, &CloseHandle>;  // processes, threads, events, mappings
+using UniqueToken = Unique<HANDLE, &CloseHandle>;   // access tokens
+using UniqueFile = Unique<HANDLE, &CloseHandle, -1>;
+using UniqueFind = Unique<HANDLE, &FindClose, -1>;
+using UniqueHKey = Unique<HKEY, &RegCloseKey>;
+using UniquePrinter = Unique<HANDLE, &ClosePrinter>;
+using UniqueFont = Unique<HFONT, &DeleteObject>;
+using UniqueBitmap = Unique<HBITMAP, &DeleteObject>;
+template <typename T>
+using UniqueLocal = Unique<T*, &LocalFree>;  // what the system allocated with LocalAlloc for the caller
+template <typename T>
+using UniqueCoTaskMem = Unique<T*, &CoTaskMemFree>;  // what the shell and COM allocated for the caller
+
+}  // namespace win
