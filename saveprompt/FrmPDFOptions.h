@@ -13,19 +13,19 @@
 
 class FrmPDFOptions {
  public:
-  // Control ids.
+  // Control ids, after the controls' names in the window's design.
   enum Control : int {
-    kText2 = 201,
+    kText2 = 201,  // text boxes, never used
     kText1,
-    kFrame1,
-    kCommand1,
-    kLabel8,
-    kLblPath,
-    kLabel6,
-    kLabel5,
-    kLabel1,
-    kLabel2,
-    kLabel4
+    kFrame1,    // the frame of the Open action and the job's paths
+    kCommand1,  // the Open action's picture button
+    kLabel8,    // "Path :"
+    kLblPath,   // the save folder
+    kLabel6,    // "File :"
+    kLabel5,    // the target path
+    kLabel1,    // "Open"
+    kLabel2,    // "Prompting for filename...."
+    kLabel4     // "Choose one of the options below to proceed next"
   };
 
   explicit FrmPDFOptions(HINSTANCE instance);

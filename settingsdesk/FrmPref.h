@@ -36,7 +36,7 @@ class FrmPref {
 
   // The controls, in the order the keyboard focus moves through them, then those it skips.
   enum Control : int {
-    Command1_OK,
+    Command1_OK,  // the design's button array Command1: OK, then Cancel
     Command1_Cancel,
     chkPassword,
     chkAllowCopy,
@@ -45,9 +45,9 @@ class FrmPref {
     CmdBFFolder,
     TxtPath,
     chkPDFResults,
-    Label1,
-    Frame3,
-    Frame2,
+    Label1,  // "Default to this directory when creating PDF files:"
+    Frame3,  // " Settings "
+    Frame2,  // " Security "
     ControlCount
   };
 
