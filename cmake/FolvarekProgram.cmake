@@ -18,10 +18,3 @@ function(folvarek_add_program name)
     set_target_properties(${name} PROPERTIES WIN32_EXECUTABLE ON)
   endif()
 endfunction()
-
-# folvarek_add_wine_test(<name> <sources...>): a GoogleTest program run under Wine by ctest.
-function(folvarek_add_wine_test name)
-  folvarek_add_program(${name} CONSOLE SOURCES ${ARGN})
-  target_link_libraries(${name} PRIVATE GTest::gtest_main)
-  add_test(NAME ${name} COMMAND ${name})
-endfunction()

@@ -2,11 +2,9 @@
 
 #include <cstdint>
 #include <optional>
-
 #include <string>
 #include <vector>
 
-#include "InstallRules.h"
 #include "PrintQueueRules.h"
 
 using namespace folvarek;
@@ -45,19 +43,12 @@ TEST(JobStem, TitlesBecomeFileNames) {
   };
   // clang-format on
   for (const Row& row : rows) EXPECT_EQ(JobStem(row.title, row.maxBytes), row.stem) << row.title;
-}
-
-TEST(JobStem, ALongTitleIsCutToTheBudget) {
-  const std::string title(300, 'x');
-  EXPECT_EQ(JobStem(title, 120), std::string(120, 'x'));
+  EXPECT_EQ(JobStem(std::string(300, 'x'), 120), std::string(120, 'x'));
 }
 
 TEST(StartsAsPdf, OnlyThePdfHeader) {
   EXPECT_TRUE(StartsAsPdf("%PDF-1.7\n"));
-  EXPECT_FALSE(StartsAsPdf("%!PS-Adobe-3.0"));
-  EXPECT_FALSE(StartsAsPdf("%PDF"));
-  EXPECT_FALSE(StartsAsPdf(" %PDF-1.4"));
-  EXPECT_FALSE(StartsAsPdf(""));
+  for (const char* start : {"%!PS-Adobe-3.0", "%PDF", " %PDF-1.4", ""}) EXPECT_FALSE(StartsAsPdf(start)) << start;
 }
 
 TEST(QueueFinishedJob, OnlyWholeJobsAreHandedOn) {
@@ -121,47 +112,4 @@ TEST(WhereToRunRunner, SessionForEachSituation) {
   // clang-format on
   for (const Row& row : rows)
     EXPECT_EQ(WhereToRunRunner(row.inService, row.client, row.owner, sessions), row.place) << row.what;
-}
-
-TEST(ProgramFolderAllowed, OnlyProgramFilesAndBelow) {
-  const char* programFiles = "C:\\Program Files";
-  struct Row {
-    const char* chosen;
-    bool allowed;
-    // clang-format off
-  } rows[] = {
-      {"C:\\Program Files\\Folvarek", true},
-      {"c:\\program files\\Tools\\Folvarek\\", true},
-      {"C:\\Program Files\\.\\Folvarek", true},
-      {"C:\\Program Files", true},
-      {"C:\\Folvarek", false},                            // inherits Modify for Authenticated Users
-      {"C:\\Program Files (x86)\\Folvarek", false},
-      {"C:\\Program FilesX\\Folvarek", false},
-      {"C:\\Program Files\\..\\Folvarek", false},
-      {"D:\\Program Files\\Folvarek", false},
-      {"", false},
-  };
-  // clang-format on
-  for (const Row& row : rows) EXPECT_EQ(ProgramFolderAllowed(row.chosen, programFiles), row.allowed) << row.chosen;
-  EXPECT_FALSE(ProgramFolderAllowed("C:\\Folvarek", ""));
-}
-
-TEST(NextSetupStep, WhatEachWindowsGets) {
-  using Step = SetupStep;
-  struct Row {
-    const char* what;
-    PrintSupport support;
-    Step step;
-    // clang-format off
-  } rows[] = {
-      {"Windows 11 with the driver", {22631, false, true, false}, Step::InstallPrintPath},
-      {"protected print mode on", {26100, true, true, false}, Step::ProtectedPrintOn},
-      {"protected print mode on, no driver", {26100, true, false, false}, Step::ProtectedPrintOn},
-      {"Windows 10, the feature turned off", {19045, false, false, false}, Step::TurnOnPdfFeature},
-      {"turning it on did not bring the driver", {19045, false, false, true}, Step::NoPdfDriver},
-      {"turned on, the driver there now", {19045, false, true, true}, Step::InstallPrintPath},
-      {"Windows 8.1 has no such feature", {9600, false, false, false}, Step::NoPdfDriver},
-  };
-  // clang-format on
-  for (const Row& row : rows) EXPECT_EQ(NextSetupStep(row.support), row.step) << row.what;
 }

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "CheckFlag.h"
+#include "Permissions.h"
+#include "PostProcessRules.h"
+#include "SettingText.h"
+
+using namespace folvarek;
+
+// How each stored flag text is shown as a box state and, beside it, how the same text reads as the
+// password switch, as a permission and for the security pass, so the readings can be told apart.
+TEST(CheckFlag, FlagsReadAsSwitchBoxStateAndPermission) {
+  const struct {
+    const char* flag;
+    bool set;          // the password is asked for
+    CheckState shown;  // in the preferences window
+    bool withheld;     // as AllowCopy/AllowPrint: the permission is withheld
+    // clang-format off
+  } cases[] = {
+      {"", false, CheckState::Clear, false},       {"0", false, CheckState::Clear, false},
+      {"abc", false, CheckState::Clear, false},    {"0.5", false, CheckState::Clear, true},
+      {"-0.5", false, CheckState::Clear, true},    {"0.6", false, CheckState::Ticked, true},
+      {"1", true, CheckState::Ticked, true},       {"1.0", true, CheckState::Ticked, true},
+      {" 1", true, CheckState::Ticked, true},      {"1x", true, CheckState::Ticked, true},
+      {"1.5", false, CheckState::Greyed, true},    {"2", false, CheckState::Greyed, true},
+      {"2.5", false, CheckState::Greyed, true},    {"2.51", false, CheckState::Clear, true},
+      {"3", false, CheckState::Clear, true},       {"-1", false, CheckState::Clear, true},
+      {"1e999", false, CheckState::Clear, true},   {"99999999999", false, CheckState::Clear, true},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE('"' + std::string(c.flag) + '"');
+    EXPECT_EQ(IsFlagSet(c.flag), c.set);
+    EXPECT_EQ(CheckStateFromFlag(c.flag), c.shown);
+    EXPECT_EQ(PermissionCode(c.flag, "0"), c.withheld ? "10000000" : "10100000");
+    EXPECT_EQ(PermissionCode("0", c.flag), c.withheld ? "00100000" : "10100000");
+    EXPECT_EQ(NeedsSecurityPass(c.flag, "0", "0"), c.withheld);
+  }
+  EXPECT_EQ(PermissionCode("1", "1"), "00000000");
+  EXPECT_TRUE(NeedsSecurityPass("0", "0", "2"));  // no prompt for "2", yet the tool runs
+  EXPECT_EQ(FlagFromCheckState(CheckState::Ticked), "1");
+  EXPECT_EQ(FlagFromCheckState(CheckState::Greyed), "0");
+  EXPECT_EQ(FlagFromCheckState(CheckState::Clear), "0");
+  EXPECT_EQ(NextCheckState(CheckState::Greyed), CheckState::Ticked);
+  EXPECT_EQ(NextCheckState(CheckState::Ticked), CheckState::Clear);
+  EXPECT_EQ(NextCheckState(CheckState::Clear), CheckState::Ticked);
+}

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "PostProcessRules.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+using namespace folvarek;
+
+TEST(PostProcessRules, WaitDelayIsTheSizeUpTo3072BytesThenHalfAMillisecondPerThousand) {
+  const std::pair<std::uint64_t, int> cases[] = {{1, 1},    {3072, 3072}, {3073, 2},
+                                                 {5000, 2}, {7000, 4},    {100'000'000, 50'000}};
+  for (const auto& [size, delay] : cases) EXPECT_EQ(WaitDelayFor(size), delay) << size;
+}
+
+// The key length goes into pdfenc's line in its own place.
+TEST(PostProcessRules, KeyLengthInPdfencsLine) {
+  EXPECT_EQ(BuildPdfencArgs("C:\\t", "j", "pdf", "C:\\o.pdf", "", "10100000", 256),
+            R"("C:\t\j.pdf" "C:\o.pdf" "" "" 10100000 256 Creator "Folvarek" Producer "Folvarek")");
+}
+
+#ifdef _WIN32
+// Every password comes back whole through Windows' own parser, between its neighbours.
+TEST(PostProcessRules, PasswordsSurviveCommandLineToArgvW) {
+  for (const std::string password : {"", "two words", R"(quote"inside)", R"(ends\)", R"(ends\\)", R"(\"both\")", "\"",
+                                     R"(a\\"b)", "\xd0\xbf\xd0\xb0 \"x\" \\"}) {
+    const std::string line =
+        "p.exe " + BuildPdfencArgs("C:\\A\\temp", "j", "pdf", "C:\\o.pdf", password, "10100000", 128);
+    std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    int count = 0;
+    wchar_t** args = CommandLineToArgvW(wide.c_str(), &count);
+    std::vector<std::string> back;
+    for (int i = 1; i < count; ++i) {
+      std::string arg(WideCharToMultiByte(CP_UTF8, 0, args[i], -1, nullptr, 0, nullptr, nullptr) - 1, '\0');
+      WideCharToMultiByte(CP_UTF8, 0, args[i], -1, arg.data(), static_cast<int>(arg.size()) + 1, nullptr, nullptr);
+      back.push_back(arg);
+    }
+    LocalFree(args);
+    EXPECT_EQ(back, (std::vector<std::string>{"C:\\A\\temp\\j.pdf", "C:\\o.pdf", password, password, "10100000", "128",
+                                              "Creator", "Folvarek", "Producer", "Folvarek"}));
+  }
+}
+#endif
