@@ -8,6 +8,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <shellapi.h>
+
+#include "Text.h"
+#include "Unique.h"
 #endif
 
 using namespace folvarek;
@@ -31,17 +34,10 @@ TEST(PostProcessRules, PasswordsSurviveCommandLineToArgvW) {
                                      R"(a\\"b)", "\xd0\xbf\xd0\xb0 \"x\" \\"}) {
     const std::string line =
         "p.exe " + BuildPdfencArgs("C:\\A\\temp", "j", "pdf", "C:\\o.pdf", password, "10100000", 128);
-    std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, nullptr, 0), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
     int count = 0;
-    wchar_t** args = CommandLineToArgvW(wide.c_str(), &count);
+    const win::UniqueLocal<wchar_t*> args(CommandLineToArgvW(win::Wide(line).c_str(), &count));
     std::vector<std::string> back;
-    for (int i = 1; i < count; ++i) {
-      std::string arg(WideCharToMultiByte(CP_UTF8, 0, args[i], -1, nullptr, 0, nullptr, nullptr) - 1, '\0');
-      WideCharToMultiByte(CP_UTF8, 0, args[i], -1, arg.data(), static_cast<int>(arg.size()) + 1, nullptr, nullptr);
-      back.push_back(arg);
-    }
-    LocalFree(args);
+    for (int i = 1; i < count; ++i) back.push_back(win::Utf8(args.get()[i]));
     EXPECT_EQ(back, (std::vector<std::string>{"C:\\A\\temp\\j.pdf", "C:\\o.pdf", password, password, "10100000", "128",
                                               "Creator", "Folvarek", "Producer", "Folvarek"}));
   }

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "Files.h"
+
 namespace testsupport {
 
 inline std::string ReadFile(const std::string& path) {
@@ -33,11 +35,7 @@ inline void RemoveTree(const std::string& folder) {
 }
 
 // The folder of the running test program, where the build puts the programs it plays with.
-inline std::string SelfFolder() {
-  char path[MAX_PATH] = {};
-  const std::string self(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-  return self.substr(0, self.find_last_of('\\'));
-}
+inline std::string SelfFolder() { return win::ProgramFolder(); }
 
 inline std::string SystemFolder() {
   char path[MAX_PATH] = {};
