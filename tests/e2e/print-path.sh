@@ -55,8 +55,7 @@ check_result() {
     --extract withheld --print allowed --metadata Folvarek || fail "result checks for $1"
 }
 
-# The sample printed titled TITLE: the jobs QUEUED before it, then it, are saved under the names
-# proposed; each result is checked, and nothing is left behind.
+# The sample printed as TITLE; it and the jobs QUEUED before it saved as proposed, checked, nothing left.
 print_saved() { # print_saved TITLE [QUEUED...]
   local name
   print_bg "$1" "$sample"

@@ -9,9 +9,8 @@
 #include "ModOnTOp.h"
 #include "frmPassword.h"
 
-// Each window is shown here while another thread waits for it, looks at it and closes it. The hidden
-// job window lives, with its controls, while the job shows its first message: here that the user has
-// no scratch folder.
+// Each window shows here while another thread looks at it and closes it; the hidden job window lives,
+// with its controls, while the job shows its first message (here: the user has no scratch folder).
 TEST(Captions, FitTheirControlsAt96And144Dpi) {
   if (!testsupport::InChildAtEachDpi("Captions.*")) return;
   const HINSTANCE instance = GetModuleHandleA(nullptr);

@@ -451,10 +451,9 @@ std::optional<JobError> PostProcess(JobState& job, std::chrono::milliseconds sta
 
 }  // namespace
 
-// What the tools and the job's PDF write decides how the job ends. A tool that keeps writing is waited
-// for past the stall limit (pdfenc writes beside its output and renames it at the end, as the real tools
-// do); a stalled one is ended, and the job ends naming what did not write, the unstamped file kept. Wine
-// starts a Linux script without a process handle: then the output alone tells that it is done.
+// A tool that keeps writing is waited for past the stall limit (pdfenc staging its output as the real
+// tools do); a stalled one is ended and named, the unstamped file kept. Wine starts a Linux script
+// without a process handle: then the output alone tells that it is done.
 TEST(PostProcessing, WhatTheToolsAndTheJobPdfWriteDecidesHowTheJobEnds) {
   const std::string slow = "=mode=slow\nchunks=5\nchunk_ms=400";
   const struct {
@@ -478,10 +477,10 @@ TEST(PostProcessing, WhatTheToolsAndTheJobPdfWriteDecidesHowTheJobEnds) {
               c.failure);
     EXPECT_FALSE(ProcessRuns("pdfenc.exe") || ProcessRuns("Kestrix.exe"));
     EXPECT_EQ(Content("Out\\report.pdf"), c.left);
-    // A blank save folder shows the scratch folder; the delay to settle is the job PDF's size.
-    if (!failure)
+    if (!failure) {  // a blank save folder shows the scratch folder; the delay to settle is the job PDF's size
       EXPECT_EQ(labels + std::to_string(WaitDelay),
                 kScratch + "|" + kReportPath + "|" + std::to_string(kJobPdf.size()));
+    }
   }
 }
 

@@ -1,6 +1,5 @@
-// clsRegistry against Wine's real registry, each case from a fresh scratch key: a subkey "b" with a class,
-// and the value "v" of the case's type. A case shows what its calls gave, in order: 'text' (NULs as |, a
-// long one by its length), a number or [bytes]; results; messages.
+// clsRegistry on Wine's registry, each case on a fresh scratch key (a subkey "b" with a class, "v" of the case's
+// type), showing what its calls gave in order: 'text' (NULs as |, a long one by its length), a number, [bytes].
 #include <gtest/gtest.h>
 
 #include <algorithm>

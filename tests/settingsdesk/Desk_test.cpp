@@ -324,8 +324,7 @@ TEST_F(SettingsDesk, BrowseReplacesTheTextOnlyWithAChosenFileSystemFolder) {
   ASSERT_TRUE(uidriver::BrowseDialogChoose(
       dialog, {desktop, computer, drive.szDisplayName, "folvarek-settingsdesk", "picked"}));
   EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetText(Box(kLocation)) == kScratch + "\\picked"; }));
-  // The session's end, sent as the system sends it, ends the program storing nothing; a session that
-  // goes on leaves the window.
+  // The session's end (sent, as the system sends it) stores nothing; a session that goes on leaves the window.
   SendMessageTimeoutA(form_, WM_ENDSESSION, FALSE, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
   EXPECT_TRUE(IsWindow(form_));
   SendMessageTimeoutA(form_, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
