@@ -11,16 +11,11 @@ TEST(ProgramFolderAllowed, OnlyProgramFilesAndBelow) {
     bool allowed;
     // clang-format off
   } rows[] = {
-      {"C:\\Program Files\\Folvarek", true},
-      {"c:\\program files\\Tools\\Folvarek\\", true},
-      {"C:\\Program Files\\.\\Folvarek", true},
-      {"C:\\Program Files", true},
-      {"C:\\Folvarek", false},                            // inherits Modify for Authenticated Users
-      {"C:\\Program Files (x86)\\Folvarek", false},
-      {"C:\\Program FilesX\\Folvarek", false},
-      {"C:\\Program Files\\..\\Folvarek", false},
-      {"D:\\Program Files\\Folvarek", false},
-      {"", false},
+      {"C:\\Program Files\\Folvarek", true}, {"c:\\program files\\Tools\\Folvarek\\", true},
+      {"C:\\Program Files\\.\\Folvarek", true}, {"C:\\Program Files", true},
+      {"C:\\Folvarek", false},  // inherits Modify for Authenticated Users
+      {"C:\\Program Files (x86)\\Folvarek", false}, {"C:\\Program FilesX\\Folvarek", false},
+      {"C:\\Program Files\\..\\Folvarek", false}, {"D:\\Program Files\\Folvarek", false}, {"", false},
   };
   // clang-format on
   for (const Row& row : rows) EXPECT_EQ(ProgramFolderAllowed(row.chosen, programFiles), row.allowed) << row.chosen;

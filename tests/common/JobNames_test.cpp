@@ -18,8 +18,7 @@ TEST(JobNames, JobAndTargetNames) {
   ASSERT_TRUE(parts);
   EXPECT_EQ(parts->baseName + "|" + parts->extension, "my.report|PDF");
   EXPECT_FALSE(SplitAtLastDot("xpdf"));
-  EXPECT_EQ(WithTrailingBackslash("C:\\Out"), "C:\\Out\\");
-  EXPECT_EQ(WithTrailingBackslash("C:\\Out\\"), "C:\\Out\\");
+  for (const char* folder : {"C:\\Out", "C:\\Out\\"}) EXPECT_EQ(WithTrailingBackslash(folder), "C:\\Out\\") << folder;
   EXPECT_EQ(WithTrailingBackslash(""), "");
   // The dialog's answer ends at its NUL, whatever the buffer holds after it, even when it fills the buffer.
   EXPECT_EQ(SaveDialogAnswer("C:\\a\0junk  \0"s), "C:\\a\0"s);

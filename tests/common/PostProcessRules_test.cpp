@@ -15,14 +15,12 @@
 
 using namespace folvarek;
 
-TEST(PostProcessRules, WaitDelayIsTheSizeUpTo3072BytesThenHalfAMillisecondPerThousand) {
+// The settling delay: the size up to 3072 bytes, then half a millisecond per thousand. The key length
+// goes into pdfenc's line in its own place (the passwords' quoting is read back below, under Wine).
+TEST(PostProcessRules, WaitDelayAndPdfencsLine) {
   const std::pair<std::uint64_t, int> cases[] = {{1, 1},    {3072, 3072}, {3073, 2},
                                                  {5000, 2}, {7000, 4},    {100'000'000, 50'000}};
   for (const auto& [size, delay] : cases) EXPECT_EQ(WaitDelayFor(size), delay) << size;
-}
-
-// The key length goes into pdfenc's line in its own place.
-TEST(PostProcessRules, KeyLengthInPdfencsLine) {
   EXPECT_EQ(BuildPdfencArgs("C:\\t", "j", "pdf", "C:\\o.pdf", "", "10100000", 256),
             R"("C:\t\j.pdf" "C:\o.pdf" "" "" 10100000 256 Creator "Folvarek" Producer "Folvarek")");
 }

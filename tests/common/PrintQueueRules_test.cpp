@@ -16,29 +16,14 @@ TEST(JobStem, TitlesBecomeFileNames) {
     const char* stem;
     // clang-format off
   } rows[] = {
-      {"Quarterly report", 100, "Quarterly report"},
-      {"Microsoft Word - Report.docx", 100, "Microsoft Word - Report.docx"},
-      {R"(a/b:c*?"<>|)", 100, "a_b_c______"},
-      {"tab\there\x7f", 100, "tab_here_"},
-      {"  spaced out ... ", 100, "spaced out"},
-      {"", 100, "Print job"},
-      {" . ", 100, "Print job"},
-      {"con", 100, "_con"},
-      {"LPT1.txt", 100, "_LPT1.txt"},
-      {"COM0", 100, "COM0"},
-      {"console", 100, "console"},
-      {"abcdef", 4, "abcd"},
-      {"ab. cdef", 4, "ab"},
-      {"Отчёт", 7, "Отч"},                   // two bytes a letter, never half of one
-      {"報告書", 8, "報告"},                  // three bytes a letter
-      {"a\xF0\x9F\x93\x84z", 4, "a"},
-      {"a\xF0\x9F\x93\x84z", 5, "a\xF0\x9F\x93\x84"},
-      {"CON", 3, "_CO"},
-      {"COM\xC2\xB9", 100, "_COM\xC2\xB9"},     // superscript digits name devices too
-      {"lpt\xC2\xB3.log", 100, "_lpt\xC2\xB3.log"},
-      {"COM\xC2\xB2x", 100, "COM\xC2\xB2x"},
-      {"nul .x", 100, "_nul .x"},           // Windows trims the blank before matching
-      {"Aux  ", 100, "_Aux"},
+      {"Quarterly report", 100, "Quarterly report"}, {"Microsoft Word - Report.docx", 100, "Microsoft Word - Report.docx"},
+      {R"(a/b:c*?"<>|)", 100, "a_b_c______"}, {"tab\there\x7f", 100, "tab_here_"}, {"  spaced out ... ", 100, "spaced out"},
+      {"", 100, "Print job"}, {" . ", 100, "Print job"}, {"con", 100, "_con"}, {"LPT1.txt", 100, "_LPT1.txt"},
+      {"COM0", 100, "COM0"}, {"console", 100, "console"}, {"abcdef", 4, "abcd"}, {"ab. cdef", 4, "ab"},
+      {"Отчёт", 7, "Отч"}, {"報告書", 8, "報告"},  // two and three bytes a letter, never half of one
+      {"a\xF0\x9F\x93\x84z", 4, "a"}, {"a\xF0\x9F\x93\x84z", 5, "a\xF0\x9F\x93\x84"}, {"CON", 3, "_CO"},
+      {"COM\xC2\xB9", 100, "_COM\xC2\xB9"}, {"lpt\xC2\xB3.log", 100, "_lpt\xC2\xB3.log"},  // superscript digits name devices too
+      {"COM\xC2\xB2x", 100, "COM\xC2\xB2x"}, {"nul .x", 100, "_nul .x"}, {"Aux  ", 100, "_Aux"},  // Windows trims the blank first
       {"Отчёт", 100, "Отчёт"},
   };
   // clang-format on
@@ -59,14 +44,10 @@ TEST(QueueFinishedJob, OnlyWholeJobsAreHandedOn) {
     bool queued;
     // clang-format off
   } rows[] = {
-      {"printed whole", 0x10 /* printing */, 1000, true},
-      {"no status known (Wine)", std::nullopt, 1000, true},
-      {"deleted", kJobStatusDeleted, 1000, false},
-      {"being deleted", 0x10 | kJobStatusDeleting, 1000, false},
-      {"restarted", kJobStatusRestart, 1000, false},
-      {"in error", kJobStatusError, 1000, false},
-      {"cancelled before any data", 0, 0, false},
-      {"no data, no status", std::nullopt, 0, false},
+      {"printed whole", 0x10 /* printing */, 1000, true}, {"no status known (Wine)", std::nullopt, 1000, true},
+      {"deleted", kJobStatusDeleted, 1000, false}, {"being deleted", 0x10 | kJobStatusDeleting, 1000, false},
+      {"restarted", kJobStatusRestart, 1000, false}, {"in error", kJobStatusError, 1000, false},
+      {"cancelled before any data", 0, 0, false}, {"no data, no status", std::nullopt, 0, false},
   };
   // clang-format on
   for (const Row& row : rows) EXPECT_EQ(QueueFinishedJob(row.status, row.bytes), row.queued) << row.what;
@@ -78,17 +59,12 @@ TEST(WhereToRunRunner, SessionForEachSituation) {
   // Two accounts named alice: the local one and the domain one, told apart by SID only.
   const char* localAlice = "S-1-5-21-1-1001";
   const char* corpAlice = "S-1-5-21-2-1104";
+  // clang-format off
   const std::vector<UserSession> sessions = {
-      {0, "S-1-5-18", S::Active},
-      {1, localAlice, S::Disconnected},
-      {2, "S-1-5-21-1-1002", S::Active},
-      {3, localAlice, S::Connected},
-      {4, localAlice, S::Active},
-      {5, "S-1-5-21-1-1003", S::Other},
-      {6, "S-1-5-21-1-1004", S::Disconnected},
-      {7, "S-1-5-21-1-1004", S::Disconnected},
-      {8, corpAlice, S::Active},
-  };
+      {0, "S-1-5-18", S::Active}, {1, localAlice, S::Disconnected}, {2, "S-1-5-21-1-1002", S::Active},
+      {3, localAlice, S::Connected}, {4, localAlice, S::Active}, {5, "S-1-5-21-1-1003", S::Other},
+      {6, "S-1-5-21-1-1004", S::Disconnected}, {7, "S-1-5-21-1-1004", S::Disconnected}, {8, corpAlice, S::Active}};
+  // clang-format on
   struct Row {
     const char* what;
     bool inService;

@@ -20,10 +20,9 @@ TEST(SettingText, ReadNumberTakesTheNumberAtTheStartOrZero) {
 }
 
 TEST(SettingText, RoundHalfEvenSendsHalvesToTheEvenNeighbourAndOverflowsOutside32Bits) {
-  // clang-format off
-  const std::pair<double, int> cases[] = {{22.5, 22}, {23.5, 24}, {0.5, 0}, {1.5, 2}, {-2.5, -2}, {-3.5, -4},
-                                          {22.4999, 22}, {22.5001, 23}, {-0.4, 0}, {2147483647.0, 2147483647}};
-  // clang-format on
+  const std::pair<double, int> cases[] = {
+      {22.5, 22}, {23.5, 24},    {0.5, 0},      {1.5, 2},  {-2.5, -2},
+      {-3.5, -4}, {22.4999, 22}, {22.5001, 23}, {-0.4, 0}, {2147483647.0, 2147483647}};
   for (const auto& [value, rounded] : cases) EXPECT_EQ(RoundHalfEven(value), rounded) << value;
   EXPECT_THROW((void)RoundHalfEven(2147483648.5), std::overflow_error);
   EXPECT_THROW((void)RoundHalfEven(-2147483649.0), std::overflow_error);

@@ -55,29 +55,13 @@ check_result() {
     --extract withheld --print allowed --metadata Folvarek || fail "result checks for $1"
 }
 
-# A job writes only in its user's own folders: nothing under Program Files or the system folder.
-one_job() {
-  touch "$work/before-job"
-  print_bg "Quarterly report" "$sample"
-  answer_save "Quarterly report" "Quarterly report"
+# The sample printed as TITLE; it and the jobs QUEUED before it saved as proposed, checked, nothing left.
+print_saved() { # print_saved TITLE [QUEUED...]
+  local name
+  print_bg "$1" "$sample"
+  for name in "${@:2}" "$1"; do answer_save "$name" "$name"; done
   wait_printed
-  check_result "$out/Quarterly report.pdf"
-  check_empty
-  local written; written=$(folvarek_shared_writes_since "$work/before-job")
-  [ -z "$written" ] || fail "the job wrote: $written"
-}
-
-# Two jobs of one title, the first still queued (behind an open dialog) when the second arrives.
-same_title_twice() {
-  print_bg "Holder" "$sample"
-  driver wait "Save File As" || fail "no dialog for the first job"
-  wine "$(folvarek_windows_path "$printpdf")" --title "Same title" "$(folvarek_windows_path "$sample")" || fail "first not printed"
-  wine "$(folvarek_windows_path "$printpdf")" --title "Same title" "$(folvarek_windows_path "$sample")" || fail "second not printed"
-  answer_save "Holder" "Holder"
-  answer_save "Same title" "Same title"
-  answer_save "Same title (2)" "Same title (2)"
-  wait_printed
-  for name in "Same title" "Same title (2)"; do check_result "$out/$name.pdf"; done
+  for name in "${@:2}" "$1"; do check_result "$out/$name.pdf"; done
   check_empty
 }
 
@@ -132,14 +116,18 @@ ports_listed() {
   expect_eq "$(wine "$(folvarek_windows_path "$printpdf")" --ports 2 | tr -d '\r' | grep FOLVAREK)" "FOLVAREK:|Folvarek Port|Folvarek PDF port"
 }
 
+# Jobs printed while the first one's dialog is open, two of them with one title: each is asked for,
+# in print order.
 burst_while_dialog_open() {
+  local title name
   print_bg "Burst one" "$sample"
   driver wait "Save File As" || fail "no dialog for the first job"
-  wine "$(folvarek_windows_path "$printpdf")" --title "Burst two" "$(folvarek_windows_path "$sample")" || fail "second job not printed"
-  wine "$(folvarek_windows_path "$printpdf")" --title "Burst three" "$(folvarek_windows_path "$sample")" || fail "third job not printed"
-  for name in "Burst one" "Burst two" "Burst three"; do answer_save "$name" "$name"; done
+  for title in "Same title" "Same title" "Burst three"; do
+    wine "$(folvarek_windows_path "$printpdf")" --title "$title" "$(folvarek_windows_path "$sample")" || fail "$title not printed"
+  done
+  for name in "Burst one" "Same title" "Same title (2)" "Burst three"; do answer_save "$name" "$name"; done
   wait_printed
-  for name in "Burst one" "Burst two" "Burst three"; do check_result "$out/$name.pdf"; done
+  for name in "Burst one" "Same title" "Same title (2)" "Burst three"; do check_result "$out/$name.pdf"; done
   check_empty
 }
 
@@ -152,31 +140,32 @@ postscript_kept_aside() {
   wait_printed
   cmp -s "$work/drawing.ps" "$local_data/not PDF/Drawing.prn" || fail "the PostScript data was not kept byte for byte"
   [ ! -e "$out/Drawing.pdf" ] || fail "a PDF was made from PostScript"
-  print_bg "After the drawing" "$sample"
-  answer_save "After the drawing" "After the drawing"
-  wait_printed
-  check_result "$out/After the drawing.pdf"
-  check_empty
+  print_saved "After the drawing"
 }
 
-# Titles as programs give them: a row per title and the name the dialog proposes; it is saved.
+# Titles as programs give them: a row per title and the name the dialog proposes; it is saved, and
+# the jobs write only in their user's own folders, nothing under Program Files or the system folder.
 titles() {
-  local long cut
+  local long cut written
   long=$(printf 'Annual figures %.0s' $(seq 1 20)); long=${long:0:300}
   cut=$(printf '%s' "${long:0:120}" | sed 's/ *$//')
   local rows=(
+    "Quarterly report"    "Quarterly report"
     ""                    "Print job"
     "$long"               "$cut"
     'a/b:c*?"<>|'         "a_b_c______"
     "Отчёт за квартал"    "Отчёт за квартал"
   )
+  touch "$work/before-job"
   for ((i = 0; i < ${#rows[@]}; i += 2)); do
     print_bg "${rows[i]}" "$sample"
     answer_save "${rows[i + 1]}" "${rows[i + 1]}"
     wait_printed
-    [ -e "$out/${rows[i + 1]}.pdf" ] || fail "no ${rows[i + 1]}.pdf for the title \"${rows[i]}\""
+    check_result "$out/${rows[i + 1]}.pdf"
   done
   check_empty
+  written=$(folvarek_shared_writes_since "$work/before-job")
+  [ -z "$written" ] || fail "the jobs wrote: $written"
 }
 
 # No queue folder to write to: the job fails in the spooler, the log says why, nothing is queued.
@@ -190,10 +179,7 @@ failure_fails_the_job() {
   expect_eq "$(($(wc -l < "$log") - before))" 1
   grep -q 'job "Nowhere": cannot create' "$log" || fail "the log line does not name the job: $(tail -n 1 "$log")"
   rm -f "$queue"
-  print_bg "Afterwards" "$sample"
-  answer_save "Afterwards" "Afterwards"
-  wait_printed
-  check_empty
+  print_saved "Afterwards"
 }
 
 # saveprompt missing: the job stays queued and the user is told; the runner at logon asks for it.
@@ -222,11 +208,7 @@ scratch_not_empty() {
   cmp -s "$sample" "$scratch/Left over.pdf" || fail "the file left in the scratch folder was touched"
   [ -e "$queue/Careful.pdf" ] || fail "the job left the queue"
   rm "$scratch/Left over.pdf"
-  print_bg "Next" "$sample"
-  answer_save "Careful" "Careful"
-  answer_save "Next" "Next"
-  wait_printed
-  check_empty
+  print_saved "Next" "Careful"
 }
 
 # No part of the print path is left: printer, port, monitor, logon entry, monitor DLL.
@@ -246,12 +228,7 @@ reinstall() {
   cmp -s "$app/saveprompt.exe" "$(dirname "$installer")/../saveprompt/saveprompt.exe" || fail "saveprompt.exe was not replaced"
   [ -e "$queue/Queued before.pdf" ] || fail "the queued job was lost"
   expect_eq "$(wine reg query 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve | tr -d '\r' | sed -n 's/.*REG_SZ *//p')" 'C:\Out'
-  print_bg "After the reinstall" "$sample"
-  answer_save "Queued before" "Queued before"
-  answer_save "After the reinstall" "After the reinstall"
-  wait_printed
-  for name in "Queued before" "After the reinstall"; do check_result "$out/$name.pdf"; done
-  check_empty
+  print_saved "After the reinstall" "Queued before"
 }
 
 uninstall() {
@@ -313,13 +290,11 @@ for flag in Password:0 AllowCopy:1 AllowPrint:0 ViewPDF:0; do
 done
 
 scenario "the port listed whole at both levels" ports_listed
-scenario "one job, its name proposed, secured and stamped, written only in the user's folders" one_job
-scenario "a title already queued: both jobs asked for" same_title_twice
+scenario "titles: plain, empty, 300 characters, forbidden characters, non-ASCII; each secured and stamped, written only in the user's folders" titles
 scenario "four programs printing five jobs each at once" four_programs_at_once
 scenario "a job whose data cannot be written: no file left, the user told" write_fails
-scenario "three jobs in a burst, asked in print order" burst_while_dialog_open
+scenario "jobs in a burst, a title already queued among them, asked in print order" burst_while_dialog_open
 scenario "PostScript kept aside, the next job still works" postscript_kept_aside
-scenario "titles: empty, 300 characters, forbidden characters, non-ASCII" titles
 scenario "no queue folder: the job fails and is logged" failure_fails_the_job
 scenario "saveprompt cannot start: the job stays queued for the runner at logon" saveprompt_cannot_start
 scenario "a file left in the scratch folder holds the queue back" scratch_not_empty

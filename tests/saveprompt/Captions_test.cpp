@@ -1,38 +1,33 @@
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <filesystem>
 #include <future>
 #include <string>
 
 #include "Captions.h"
 #include "FrmPDFOptions.h"
+#include "ModOnTOp.h"
 #include "frmPassword.h"
 
-// Each window is shown here while another thread waits for the window of its title, looks at it (or
-// at the window of the class named), and then ends the showing with the row's message. The hidden
-// job window lives, with its controls, while the job shows its first message: here that this test's
-// user has no scratch folder.
+// Each window shows here while another thread looks at it and closes it; the hidden job window lives,
+// with its controls, while the job shows its first message (here: the user has no scratch folder).
 TEST(Captions, FitTheirControlsAt96And144Dpi) {
   if (!testsupport::InChildAtEachDpi("Captions.*")) return;
   const HINSTANCE instance = GetModuleHandleA(nullptr);
+  std::filesystem::remove_all(UserScratchFolder());
   FrmPDFOptions job(instance);
-  const struct {
-    std::function<void()> show;
-    const char* title;
-    const char* inspectedClass;
-    UINT message;
-    WPARAM command;
-  } windows[] = {{[&] { AskForPassword(instance, "C:\\"); }, "Enter PDF file password", nullptr, WM_CLOSE, 0},
-                 {[&] { job.Show(); }, "Folvarek - Options", "FolvarekJobWindow", WM_COMMAND, IDOK}};
-  for (const auto& w : windows) {
+  for (const bool password : {true, false}) {
     auto looked = std::async(std::launch::async, [&] {
-      const HWND window = uidriver::WaitForWindow(w.title);
-      const HWND inspected = w.inspectedClass != nullptr ? FindWindowA(w.inspectedClass, nullptr) : window;
+      const HWND window = uidriver::WaitForWindow(password ? "Enter PDF file password" : "Folvarek - Options");
+      const HWND inspected = password ? window : FindWindowA("FolvarekJobWindow", nullptr);
       const std::string misfits = window != nullptr ? testsupport::CaptionsThatDoNotFit(inspected) : "no window\n";
-      PostMessageA(window, w.message, w.command, 0);
+      PostMessageA(window, password ? WM_CLOSE : WM_COMMAND, password ? 0 : IDOK, 0);
       return misfits;
     });
-    w.show();
-    EXPECT_EQ(looked.get(), "") << w.title;
+    if (password)
+      AskForPassword(instance, "C:\\");
+    else
+      job.Show();
+    EXPECT_EQ(looked.get(), "") << (password ? "password window" : "job window");
   }
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "FrmPDFOptions.h"
 #include "JobError.h"
 #include "ModReg.h"
 #include "PostProcess.h"
@@ -123,9 +124,9 @@ class Job {
     SetFileAttributesA((SystemFolder() + name).c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA((SystemFolder() + name).c_str());
   }
-  // file:PATH=CONTENT, folder:PATH, control:TOOL=LINES, double:PATH (a copy of the tool double),
-  // readonly:PATH, hidden:PATH, delete:PATH, no-viewer, path:FOLDER (put first on the search path
-  // saveprompt inherits), key-length:TEXT (stored as the KeyLength setting)
+  // file:PATH=CONTENT, folder:PATH, control:TOOL=LINES, double:PATH (a copy of the tool double), script:PATH
+  // (of unix-pdfenc.sh), readonly:PATH, hidden:PATH, delete:PATH, no-viewer, path:FOLDER (put first on the
+  // search path saveprompt inherits), key-length:TEXT (stored as the KeyLength setting)
   void Prepare(const std::string& verb, const std::string& arg) {
     const std::string path = At(arg.substr(0, arg.find('='))), value = arg.substr(arg.find('=') + 1);
     if (verb == "file" || verb == "double")
@@ -136,8 +137,10 @@ class Job {
       WriteFile(path, value);
     } else if (verb == "control") {
       WriteFile(kDoubles + "\\" + arg.substr(0, arg.find('=')) + ".control", value);
-    } else if (verb == "double") {
-      CopyFileA((SelfFolder() + "\\tool_double.exe").c_str(), path.c_str(), FALSE);
+    } else if (verb == "double" || verb == "script") {
+      CopyFileA(
+          verb == "script" ? uidriver::WindowsPath(UNIX_PDFENC).c_str() : (SelfFolder() + "\\tool_double.exe").c_str(),
+          path.c_str(), FALSE);
     } else if (verb == "readonly" || verb == "hidden") {
       SetFileAttributesA(path.c_str(), verb == "readonly" ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_HIDDEN);
     } else if (verb == "delete") {
@@ -167,8 +170,8 @@ class User {
 
   // save:NAME, cancel (the Save dialog); yes, no, ok (the next message box); type:FIRST|SECOND,
   // pw-ok, pw-cancel, pw-enter, pw-esc, pw-close (the password window); close-job
-  // (asks the hidden job window to close); second-copy (of this user); lock:PATH once pdfenc has
-  // written, unlock.
+  // (asks the hidden job window to close), open (its picture button, while a message box shows);
+  // second-copy (of this user); lock:PATH once pdfenc has written, unlock.
   void Play(const std::string& step) {
     const std::string verb = step.substr(0, step.find(':')), arg = step.substr(step.find(':') + 1);
     if (verb == "save" || verb == "cancel") {
@@ -194,6 +197,8 @@ class User {
       DWORD_PTR ignored = 0;
       SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
       EXPECT_TRUE(IsWindow(window)) << "the job window closed while the job runs";
+    } else if (verb == "open" && Wait("") != nullptr) {
+      uidriver::Click(GetDlgItem(FindWindowA("FolvarekJobWindow", "Folvarek Options"), FrmPDFOptions::kCommand1));
     } else if (verb == "second-copy" && Wait("Save File As") != nullptr) {
       // Another copy, with a save folder it would create, ends at once, reading and cleaning nothing:
       // the first one's job stays in the scratch folder.
@@ -382,14 +387,13 @@ const Row kRows[] = {
      {{"browser", "arg1=https://get.adobe.com/reader/\n"}}},
     {"pdfenc writes nothing", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"control:pdfenc=mode=never"}, kReport,
      {kSave, Failure("pdfenc did not write " + kReportPath)}, {}, {{"Kestrix", ""}}},
-    {"pdfenc writes an empty file", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"control:pdfenc=mode=empty"}, kReport,
-     {kSave, Failure("pdfenc did not write " + kReportPath)}, {}, {{"Kestrix", ""}}},
     {"pdfenc fails", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"control:pdfenc=mode=fail\nexit=4"}, kReport,
      {kSave, Failure("pdfenc failed with exit code 4 writing " + kReportPath)}, {}, {{"Kestrix", ""}}},
     {"no pdfenc", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"delete:pdfenc.exe"}, kReport,
      {kSave, Failure("pdfenc could not be started to write " + kReportPath)}, {{"Out\\report.pdf", "-"}}, {{"Kestrix", ""}}},
-    {"the stamp tool fails: the secured file stays", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"control:Kestrix=mode=fail"},
-     kReport, {kSave, NoStamp("Kestrix.exe failed with exit code 3 writing " + kReportPath)}, {{"Out\\report.pdf", kSecured}}},
+    {"the stamp tool fails: the secured file stays, and Open shows it", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"control:Kestrix=mode=fail"},
+     {"save:report.pdf", "open", "ok"}, {kSave, NoStamp("Kestrix.exe failed with exit code 3 writing " + kReportPath)},
+     {{"Out\\report.pdf", kSecured}}, {{"viewer", "arg1=" + kReportPath + "\n"}}},
     {"no stamp tool installed: the secured file stays", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"delete:%SYS%\\Kestrix.tlb"},
      kReport, {kSave, NoStamp("Kestrix.tlb could not be copied to " + kStaging + "\\Kestrix.exe (File not found)")},
      {{"Out\\report.pdf", kSecured}}},
@@ -421,14 +425,19 @@ TEST(Jobs, EveryRowAsTheUserMeetsIt) {
 
 namespace {
 
-// The post-processing of report.pdf in Out\ after pdfenc; the failure it ended with, if any.
-std::optional<JobError> PostProcess(std::chrono::milliseconds stallLimit, const std::string& saveFolder = kOut + "\\",
-                                    std::string* labels = nullptr) {
+// A job for report.pdf in Out\, through pdfenc when AllowPrint is "1", else copied directly.
+JobState ReportJob(const std::string& allowPrint, const std::string& saveFolder = kOut + "\\") {
   std::filesystem::create_directories(kOut);
-  JobState job{
-      kJob, kScratch, saveFolder, kScratch + "\\job.pdf", "job", "pdf", kReportPath, "0", "0", "1", "", "00100000",
-      "",   "",       false};
   strPassword.clear();
+  return {kJob,  kScratch,   saveFolder,  kScratch + "\\job.pdf",
+          "job", "pdf",      kReportPath, "0",
+          "0",   allowPrint, "",          allowPrint == "1" ? "00100000" : "10100000",
+          "",    "",         false};
+}
+
+// The post-processing of `job` with a short stall limit; the failure it ended with, if any.
+std::optional<JobError> PostProcess(JobState& job, std::chrono::milliseconds stallLimit,
+                                    std::string* labels = nullptr) {
   const auto label = [labels](const std::string& text) {
     if (labels != nullptr) *labels += text + "|";
   };
@@ -442,36 +451,36 @@ std::optional<JobError> PostProcess(std::chrono::milliseconds stallLimit, const 
 
 }  // namespace
 
-TEST(PostProcessing, ToolsThatKeepWritingPastTheStallLimitAreWaitedFor) {
-  // pdfenc writes beside its output and renames the file at the end, as the real tools do.
-  const Job job({"slow",
-                 {"job.pdf"},
-                 {"Out", "0", "0", "1", "0"},
-                 {"control:pdfenc=mode=slow\nchunks=5\nchunk_ms=400\nstaged=1",
-                  "control:Kestrix=mode=slow\nchunks=5\nchunk_ms=400"}});
-  std::string labels;
-  ASSERT_FALSE(PostProcess(1500ms, "  ", &labels));
-  EXPECT_EQ(Content("Out\\report.pdf"), kSecured + kStamped);
-  EXPECT_EQ(labels, kScratch + "|" + kReportPath + "|");  // a blank save folder shows the scratch folder
-  EXPECT_EQ(WaitDelay, static_cast<std::int32_t>(kJobPdf.size()));
-}
-
-TEST(PostProcessing, AStalledToolIsEndedAndTheJobEndsNamingItWithTheUnstampedFileKept) {
+// A tool that keeps writing is waited for past the stall limit (pdfenc staging its output as the real
+// tools do); a stalled one is ended and named, the unstamped file kept. Wine starts a Linux script
+// without a process handle: then the output alone tells that it is done.
+TEST(PostProcessing, WhatTheToolsAndTheJobPdfWriteDecidesHowTheJobEnds) {
+  const std::string slow = "=mode=slow\nchunks=5\nchunk_ms=400";
   const struct {
-    const char* control;
-    std::string description;
-    std::string left;  // at the target afterwards
-  } cases[] = {{"pdfenc=mode=hang", "pdfenc did not write " + kReportPath, "-"},
-               {"Kestrix=mode=hang", "Kestrix.exe did not write " + kReportPath, kSecured},
-               {"Kestrix=mode=empty", "Kestrix.exe did not write " + kReportPath, kSecured}};
+    std::vector<std::string> setup;
+    std::string failure;  // the start of its description; "": none
+    std::string left;     // at the target afterwards
+  } cases[] = {{{"control:pdfenc" + slow + "\nstaged=1", "control:Kestrix" + slow}, "", kSecured + kStamped},
+               {{"control:pdfenc=mode=hang"}, "pdfenc did not write " + kReportPath, "-"},
+               {{"control:Kestrix=mode=hang"}, "Kestrix.exe did not write " + kReportPath, kSecured},
+               {{"control:Kestrix=mode=empty"}, "Kestrix.exe did not write " + kReportPath, kSecured},
+               {{"file:" + kScratchAt + "\\job.pdf="}, "The print job did not write " + kScratch + "\\job.pdf", "-"},
+               {{"script:pdfenc.exe"}, "", "%PDF-1.4\n%script\n" + kStamped},
+               {{"script:pdfenc.exe", "control:pdfenc=mode=never"}, "pdfenc did not write " + kReportPath, "-"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.control);
-    const Job job({c.control, {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {std::string("control:") + c.control}});
-    const auto failure = PostProcess(1s);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->Description().substr(0, c.description.size()), c.description);
-    EXPECT_FALSE(ProcessRuns(std::string(c.control).substr(0, std::string(c.control).find('=')) + ".exe"));
+    SCOPED_TRACE(c.setup.back());
+    const Job job({"", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, c.setup});
+    JobState state = ReportJob("1", "  ");
+    std::string labels;
+    const auto failure = PostProcess(state, 1500ms, &labels);
+    EXPECT_EQ(failure ? failure->Description().substr(0, c.failure.empty() ? std::string::npos : c.failure.size()) : "",
+              c.failure);
+    EXPECT_FALSE(ProcessRuns("pdfenc.exe") || ProcessRuns("Kestrix.exe"));
     EXPECT_EQ(Content("Out\\report.pdf"), c.left);
+    if (!failure) {  // a blank save folder shows the scratch folder; the delay to settle is the job PDF's size
+      EXPECT_EQ(labels + std::to_string(WaitDelay),
+                kScratch + "|" + kReportPath + "|" + std::to_string(kJobPdf.size()));
+    }
   }
 }
 
@@ -479,26 +488,12 @@ TEST(PostProcessing, ALockedTargetOfTheDirectCopySendsTheUserBackAndTheRetryStar
   const Job job({"locked", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"file:Out\\report.pdf=held"}});
   const HANDLE lock = CreateFileA(At("Out\\report.pdf").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  JobState state{
-      kJob, kScratch, kOut + "\\", kScratch + "\\job.pdf", "job", "pdf", kReportPath, "0", "0", "0", "", "10100000",
-      "",   "",       false};
-  const auto label = [](const std::string&) {};
-  try {
-    RunPostProcessing(state, nullptr, {label, label}, 1s);
-    ADD_FAILURE() << "the copy over a locked file succeeded";
-  } catch (const JobError& failure) {
-    EXPECT_TRUE(failure.SendsBackToPrompt()) << failure.Description();
-  }
+  JobState state = ReportJob("0");
+  const auto failure = PostProcess(state, 1s);
+  EXPECT_TRUE(failure && failure->SendsBackToPrompt()) << (failure ? failure->Description() : "the copy succeeded");
   CloseHandle(lock);
   EXPECT_EQ(Content("Out\\report.pdf"), "held");
   state.targetPath = kOut + "\\second.pdf";  // the user's next answer
-  EXPECT_NO_THROW(RunPostProcessing(state, nullptr, {label, label}, 1s));
+  EXPECT_FALSE(PostProcess(state, 1s));
   EXPECT_EQ(Content("Out\\second.pdf"), kJobPdf + kStamped);
-}
-
-TEST(PostProcessing, AJobPdfThatStaysEmptyEndsTheJobInTime) {
-  const Job job({"empty", {}, {"Out", "0", "0", "1", "0"}, {"file:" + kScratchAt + "\\job.pdf="}});
-  const auto failure = PostProcess(500ms);
-  ASSERT_TRUE(failure);
-  EXPECT_EQ(failure->Description(), "The print job did not write " + kScratch + "\\job.pdf");
 }

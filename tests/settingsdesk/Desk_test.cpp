@@ -132,7 +132,7 @@ void ExpectDesignedLayout(HWND form, UINT dpi) {
     EXPECT_EQ(std::vector<LONG>({rect.left, rect.top, rect.bottom - rect.top}),
               std::vector<LONG>({px(c.left), px(c.top), px(c.height)}))
         << c.caption;
-    // A caption too wide for the fonts at hand widens its control (captions_test looks at that).
+    // A caption too wide for the fonts at hand widens its control (Captions_test.cpp looks at that).
     EXPECT_GE(rect.right - rect.left, px(c.width)) << c.caption;
   }
 }
@@ -292,8 +292,12 @@ TEST_F(SettingsDesk, AtARaisedResolutionTheWindowShowsTheDesignedLayout) {
   ClientToScreen(form_, &origin);
   EXPECT_EQ(origin.x, folvarek::TwipsToPixels(3150, folvarek::TwipsPerPixel(raised)));
   EXPECT_EQ(origin.y, folvarek::TwipsToPixels(2130, folvarek::TwipsPerPixel(raised)));
-  PostMessageA(form_, WM_CLOSE, 0, 0);
+  // The close box ends the program as Cancel does: a typed folder made, nothing stored.
+  Type(kScratch + "\\typed");
+  SendMessageTimeoutA(form_, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
   ExpectExit();
+  EXPECT_TRUE(std::filesystem::is_directory(kScratch + "\\typed"));
+  EXPECT_EQ(Stored(), kNothing);
 }
 
 TEST_F(SettingsDesk, BrowseReplacesTheTextOnlyWithAChosenFileSystemFolder) {
@@ -320,6 +324,10 @@ TEST_F(SettingsDesk, BrowseReplacesTheTextOnlyWithAChosenFileSystemFolder) {
   ASSERT_TRUE(uidriver::BrowseDialogChoose(
       dialog, {desktop, computer, drive.szDisplayName, "folvarek-settingsdesk", "picked"}));
   EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetText(Box(kLocation)) == kScratch + "\\picked"; }));
-  uidriver::Click(Control("Cancel"));
+  // The session's end (sent, as the system sends it) stores nothing; a session that goes on leaves the window.
+  SendMessageTimeoutA(form_, WM_ENDSESSION, FALSE, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+  EXPECT_TRUE(IsWindow(form_));
+  SendMessageTimeoutA(form_, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
   ExpectExit();
+  EXPECT_EQ(Stored(), kNothing);
 }
