@@ -24,10 +24,7 @@ TEST(Captions, FitTheirControlsAt96And144Dpi) {
       PostMessageA(window, password ? WM_CLOSE : WM_COMMAND, password ? 0 : IDOK, 0);
       return misfits;
     });
-    if (password)
-      AskForPassword(instance, "C:\\");
-    else
-      job.Show();
+    password ? AskForPassword(instance, "C:\\") : job.Show();
     EXPECT_EQ(looked.get(), "") << (password ? "password window" : "job window");
   }
 }

@@ -12,6 +12,8 @@ using namespace std::string_literals;
 
 namespace {
 
+const char* const kKey = "Software\\FolvarekTest\\Key";  // KeyRoot\Subkey
+
 std::string Join(std::initializer_list<std::string> parts) {
   std::string joined;
   for (const std::string& part : parts) joined += part;
@@ -56,23 +58,23 @@ TEST(clsRegistry, EachOperationOnAScratchKey) {
       {"no DWORD from two signs", REG_NONE, "", Set("+-5"s, REG_DWORD), "0'dflt'"},
       {"values deleted: the message is the opening's", REG_SZ, "a", [](clsRegistry& r) { return Join({std::to_string(r.DeleteValue("v")), Got(r),
          std::to_string(r.DeleteValue("v")), r.ErrorMsg(), (r.Subkey("None"), std::to_string(r.DeleteValue("v"))), r.ErrorMsg()}); }, "0'dflt'2Success.\r\n2File not found.\r\n"},
-      {"subkeys, the classed one too, found without regard to case", REG_NONE, "", [](clsRegistry& r) { const std::string made = r.CreateKey("Key\\Отчёт");
-         const auto names = r.EnumRegistryKeys(HKEY_CURRENT_USER, "Software\\FolvarekTest\\Key");
+      {"subkeys, the classed one too, found without regard to case", REG_NONE, "", [](clsRegistry& r) {
+         const std::string made = r.CreateKey("Key\\Отчёт"); const auto names = r.EnumRegistryKeys(HKEY_CURRENT_USER, kKey);
          return Join({made, names.Find("ОТЧЁТ") ? *names.Find("ОТЧЁТ") : "-", names.Count() == 2 ? names.Item(1) + names.Item(2) : "?"}); }, "0ОтчётbОтчёт"},
-      {"another computer that cannot be reached", REG_NONE, "", [](clsRegistry& r) { return Join({std::get<std::string>(r.ReadRemoteRegistryValue("\\\\nosuchhost",
-         HKEY_CURRENT_USER, "v")), std::to_string(r.WriteRemoteRegistryValue("\\\\nosuchhost", HKEY_CURRENT_USER, "v", "y"s, REG_SZ))}); }, "Error!0"},
+      {"another computer that cannot be reached", REG_NONE, "", [](clsRegistry& r) {
+         return Join({std::get<std::string>(r.ReadRemoteRegistryValue("\\\\nosuchhost", HKEY_CURRENT_USER, "v")),
+                      std::to_string(r.WriteRemoteRegistryValue("\\\\nosuchhost", HKEY_CURRENT_USER, "v", "y"s, REG_SZ))}); }, "Error!0"},
   };
   // clang-format on
   for (const auto& c : cases) {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\FolvarekTest");
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\FolvarekTest\\Key\\b", 0, const_cast<char*>("a class"), 0,
-                              KEY_WRITE, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (kKey + "\\b"s).c_str(), 0, const_cast<char*>("a class"), 0, KEY_WRITE,
+                              nullptr, &key, nullptr),
               0);
     RegCloseKey(key);
     if (c.type != REG_NONE)
-      RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\FolvarekTest\\Key", "v", c.type, c.data.data(),
-                      static_cast<DWORD>(c.data.size()));
+      RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "v", c.type, c.data.data(), static_cast<DWORD>(c.data.size()));
     clsRegistry registry;
     registry.hkey(HKEY_CURRENT_USER);
     registry.KeyRoot("Software\\FolvarekTest");
