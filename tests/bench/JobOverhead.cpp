@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "CloseDown.h"
+#include "Files.h"
 #include "JobState.h"
 #include "ModOnTOp.h"
 #include "ModReg.h"
@@ -24,7 +25,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testsupport::SelfFolder;
 using testsupport::WriteFile;
 using Clock = std::chrono::steady_clock;
 
@@ -74,8 +74,8 @@ Run OneJob(std::uint64_t pdfSize, int pdfencMs, int stampMs) {
   fs::create_directories(scratch);
   fs::create_directories(kRoot + "\\Out");
   fs::create_directories(kRoot + "\\doubles");
-  CopyFileA((SelfFolder() + "\\tool_double.exe").c_str(), (app + "\\pdfenc.exe").c_str(), FALSE);
-  CopyFileA((SelfFolder() + "\\tool_double.exe").c_str(), (system + "\\Kestrix.tlb").c_str(), FALSE);
+  CopyFileA((win::ProgramFolder() + "\\tool_double.exe").c_str(), (app + "\\pdfenc.exe").c_str(), FALSE);
+  CopyFileA((win::ProgramFolder() + "\\tool_double.exe").c_str(), (system + "\\Kestrix.tlb").c_str(), FALSE);
   WriteFile(system + "\\Kestrix.dll", "%PDF-stamp\n");
   std::string pdf(pdfSize, 'x');
   pdf.replace(0, 9, "%PDF-1.7\n");

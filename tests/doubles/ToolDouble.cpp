@@ -17,20 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "Text.h"
 #include "Unique.h"
 
-namespace {
-
+using testsupport::ReadFile;
 using win::Utf8;
-
-std::string ReadAll(const std::string& path) {
-  std::stringstream content;
-  content << std::ifstream(win::Wide(path).c_str(), std::ios::binary).rdbuf();
-  return content.str();
-}
-
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   wchar_t buffer[MAX_PATH] = {};
@@ -41,7 +33,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::string name = self.substr(self.find_last_of('\\') + 1);
   name = name.substr(0, name.find_last_of('.'));
   std::map<std::string, std::string> control{{"mode", "now"}, {"chunks", "4"}, {"chunk_ms", "150"}, {"exit", "3"}};
-  std::istringstream lines(ReadAll(folder + "\\" + name + ".control"));
+  std::istringstream lines(ReadFile(folder + "\\" + name + ".control"));
   for (std::string line; std::getline(lines, line);) {
     if (line.find('=') != std::string::npos) control[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
   }
@@ -73,14 +65,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (mode == "empty") std::ofstream(win::Wide(output).c_str(), std::ios::binary);
   if ((mode == "now" || mode == "slow") && !output.empty()) {
     std::string marker = "\n%" + name;
-    if (!stamp.empty()) marker += " on " + ReadAll(stamp).substr(0, ReadAll(stamp).find('\n'));
+    if (!stamp.empty()) marker += " on " + ReadFile(stamp).substr(0, ReadFile(stamp).find('\n'));
     marker += "\n";
     const std::string writeTo = control.count("staged") ? output + ".a1b2c3.tmp" : output;
     if (mode == "now") {  // a copy by the system, so even a large input takes the double little time
       CopyFileW(win::Wide(args.at(1)).c_str(), win::Wide(writeTo).c_str(), FALSE);
       std::ofstream(win::Wide(writeTo).c_str(), std::ios::binary | std::ios::app) << marker;
     } else {
-      const std::string content = ReadAll(args.at(1)) + marker;
+      const std::string content = ReadFile(args.at(1)) + marker;
       std::ofstream out(win::Wide(writeTo).c_str(), std::ios::binary);
       const std::size_t size = (content.size() + number("chunks") - 1) / number("chunks");
       for (int piece = 0; piece < number("chunks"); ++piece) {

@@ -173,9 +173,8 @@ failure_fails_the_job() {
   rm -rf "$queue" && touch "$queue"
   local log="$WINEPREFIX/drive_c/ProgramData/Folvarek/printing.log" before
   before=$(cat "$log" 2>/dev/null | wc -l)
-  if wine "$(folvarek_windows_path "$printpdf")" --title "Nowhere" "$(folvarek_windows_path "$sample")" 2>/dev/null; then
+  ! wine "$(folvarek_windows_path "$printpdf")" --title "Nowhere" "$(folvarek_windows_path "$sample")" 2>/dev/null ||
     fail "the print program was told the job succeeded"
-  fi
   expect_eq "$(($(wc -l < "$log") - before))" 1
   grep -q 'job "Nowhere": cannot create' "$log" || fail "the log line does not name the job: $(tail -n 1 "$log")"
   rm -f "$queue"

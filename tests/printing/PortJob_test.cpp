@@ -1,8 +1,7 @@
-// The port monitor's jobs driven through a model of the spooler service as Microsoft documents it:
-// the monitor's thread impersonates the job's owner; the privileged calls (session tokens, starting
-// a process in a session) fail with 1314 while it does; the machine log can be written only as
-// LocalSystem. Any file operation in a profile as LocalSystem or as another user fails the test, and
-// so does impersonation left unbalanced by a call.
+// The port monitor's jobs driven through a model of the spooler service as Microsoft documents it: the monitor's thread
+// impersonates the job's owner; the privileged calls (session tokens, starting a process in a session) fail with 1314
+// while it does; the machine log can be written only as LocalSystem. Any file operation in a profile as LocalSystem or
+// as another user fails the test, and so does impersonation left unbalanced by a call.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,21 +1,22 @@
-// Whole print jobs, one row each: saveprompt.exe in a job folder, the test user's own scratch
-// folder and a seeded settings tree, started as a separate process; the UI driver plays the user and
-// the tool double stands in for pdfenc, the stamp tool, the PDF viewer and the browser. Every window
-// the user meets is logged, message boxes word for word; then the files left and what the tools
-// were given. Last, the post-processing in this process with a short stall limit, for what whole
-// jobs cannot reach in reasonable time.
+// Whole print jobs, one row each: saveprompt.exe in a job folder, the test user's own scratch folder and a seeded
+// settings tree, started as a separate process; the UI driver plays the user and the tool double stands in for pdfenc,
+// the stamp tool, the PDF viewer and the browser. Every window the user meets is logged, message boxes word for word;
+// then the files left and what the tools were given. Last, the post-processing in this process with a short stall
+// limit, for what whole jobs cannot reach in reasonable time.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
 #include <vector>
 
+#include "Files.h"
 #include "FrmPDFOptions.h"
 #include "JobError.h"
 #include "ModReg.h"
 #include "PostProcess.h"
 #include "TestSupport.h"
 #include "UiDriver.h"
+#include "Unique.h"
 #include "frmPassword.h"
 
 using namespace testsupport;
@@ -94,9 +95,9 @@ class Job {
     for (const std::string& file : row.scratch) {
       if (file != "-") WriteFile(kScratch + "\\" + file, kJobPdf);
     }
-    CopyFileA((SelfFolder() + "\\saveprompt.exe").c_str(), (kJob + "\\saveprompt.exe").c_str(), FALSE);
+    CopyFileA((win::ProgramFolder() + "\\saveprompt.exe").c_str(), (kJob + "\\saveprompt.exe").c_str(), FALSE);
     for (const char* name : {"pdfenc.exe", "%SYS%\\Kestrix.tlb", "doubles\\viewer.exe", "doubles\\browser.exe"}) {
-      CopyFileA((SelfFolder() + "\\tool_double.exe").c_str(), At(name).c_str(), FALSE);
+      CopyFileA((win::ProgramFolder() + "\\tool_double.exe").c_str(), At(name).c_str(), FALSE);
     }
     for (const char* staged : {"\\Kestrix.exe", "\\temp.pdf", "\\stamp.pdf"}) DeleteFromSystem(staged);
     WriteFile(SystemFolder() + "\\Kestrix.dll", "%PDF-stamp\n");
@@ -138,9 +139,9 @@ class Job {
     } else if (verb == "control") {
       WriteFile(kDoubles + "\\" + arg.substr(0, arg.find('=')) + ".control", value);
     } else if (verb == "double" || verb == "script") {
-      CopyFileA(
-          verb == "script" ? uidriver::WindowsPath(UNIX_PDFENC).c_str() : (SelfFolder() + "\\tool_double.exe").c_str(),
-          path.c_str(), FALSE);
+      CopyFileA(verb == "script" ? uidriver::WindowsPath(UNIX_PDFENC).c_str()
+                                 : (win::ProgramFolder() + "\\tool_double.exe").c_str(),
+                path.c_str(), FALSE);
     } else if (verb == "readonly" || verb == "hidden") {
       SetFileAttributesA(path.c_str(), verb == "readonly" ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_HIDDEN);
     } else if (verb == "delete") {
@@ -180,10 +181,8 @@ class User {
       // The save folder exists before the prompt that starts there.
       log.push_back(InFront(dialog) +
                     (location_.empty() || std::filesystem::is_directory(location_) ? "" : " (no folder)"));
-      if (verb == "save")
-        EXPECT_TRUE(uidriver::SaveDialogChoose(dialog, arg));
-      else
-        uidriver::SaveDialogCancel(dialog);
+      EXPECT_TRUE(verb == "save" ? uidriver::SaveDialogChoose(dialog, arg)
+                                 : (uidriver::SaveDialogCancel(dialog), true));
       EXPECT_TRUE(uidriver::WaitGone(dialog));
     } else if (verb == "yes" || verb == "no" || verb == "ok") {
       const HWND box = Wait("");
@@ -213,11 +212,11 @@ class User {
     } else if (verb == "lock") {  // another program opens the result while the tools work on it
       EXPECT_TRUE(uidriver::WaitUntil([&] {
         if (Record("pdfenc").find("written\n") == std::string::npos) return false;
-        lock_ = CreateFileA(At(arg).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        return lock_ != INVALID_HANDLE_VALUE;
+        lock_.reset(CreateFileA(At(arg).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        return static_cast<bool>(lock_);
       }));
     } else if (verb == "unlock") {
-      CloseHandle(lock_);
+      lock_.reset();
     } else if (verb.rfind("pw", 0) == 0 || verb == "type") {
       PasswordStep(verb, arg);
     }
@@ -277,7 +276,7 @@ class User {
   const uidriver::Process& job_;
   std::string location_;
   HWND password_ = nullptr;
-  HANDLE lock_ = INVALID_HANDLE_VALUE;
+  win::UniqueFile lock_;
   bool lost_ = false;
 };
 
@@ -486,12 +485,12 @@ TEST(PostProcessing, WhatTheToolsAndTheJobPdfWriteDecidesHowTheJobEnds) {
 
 TEST(PostProcessing, ALockedTargetOfTheDirectCopySendsTheUserBackAndTheRetryStartsFromTheRenamedPdf) {
   const Job job({"locked", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"file:Out\\report.pdf=held"}});
-  const HANDLE lock = CreateFileA(At("Out\\report.pdf").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  win::UniqueFile lock(CreateFileA(At("Out\\report.pdf").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(lock);
   JobState state = ReportJob("0");
   const auto failure = PostProcess(state, 1s);
   EXPECT_TRUE(failure && failure->SendsBackToPrompt()) << (failure ? failure->Description() : "the copy succeeded");
-  CloseHandle(lock);
+  lock.reset();
   EXPECT_EQ(Content("Out\\report.pdf"), "held");
   state.targetPath = kOut + "\\second.pdf";  // the user's next answer
   EXPECT_FALSE(PostProcess(state, 1s));

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "Unique.h"
 #include "clsRegistry.h"
 
 using namespace std::string_literals;
@@ -14,6 +15,7 @@ namespace {
 
 const char* const kKey = "Software\\FolvarekTest\\Key";  // KeyRoot\Subkey
 
+// The parts in order: the calls that make them run left to right, as a braced list guarantees.
 std::string Join(std::initializer_list<std::string> parts) {
   std::string joined;
   for (const std::string& part : parts) joined += part;
@@ -68,11 +70,10 @@ TEST(clsRegistry, EachOperationOnAScratchKey) {
   // clang-format on
   for (const auto& c : cases) {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\FolvarekTest");
-    HKEY key = nullptr;
+    win::UniqueHKey key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (kKey + "\\b"s).c_str(), 0, const_cast<char*>("a class"), 0, KEY_WRITE,
-                              nullptr, &key, nullptr),
+                              nullptr, key.put(), nullptr),
               0);
-    RegCloseKey(key);
     if (c.type != REG_NONE)
       RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "v", c.type, c.data.data(), static_cast<DWORD>(c.data.size()));
     clsRegistry registry;

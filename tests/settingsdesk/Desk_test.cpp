@@ -15,31 +15,29 @@
 
 #include "Twips.h"
 #include "UiDriver.h"
+#include "Unique.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
 const std::string kScratch = "C:\\folvarek-settingsdesk";
-const char* const kKeys[] = {"SaveLocation\\Path", "Password\\Opt", "AllowCopy\\Opt",
-                             "AllowPrint\\Opt",    "ViewPDF\\Opt",  "KeyLength\\Opt"};
-const char* const kBoxes[] = {"",
-                              "Ask if you want to set a password when creating your PDF file",
-                              "Stop users copying from PDF files you create",
-                              "Stop users printing from PDF files you create",
-                              "Automatically open PDF file after creation",
-                              "Encrypt with 256-bit AES (PDF readers from 2010 on)"};
+// clang-format off
+const char* const kKeys[] = {"SaveLocation\\Path", "Password\\Opt", "AllowCopy\\Opt", "AllowPrint\\Opt", "ViewPDF\\Opt", "KeyLength\\Opt"};
+const char* const kBoxes[] = {"", "Ask if you want to set a password when creating your PDF file",
+    "Stop users copying from PDF files you create", "Stop users printing from PDF files you create",
+    "Automatically open PDF file after creation", "Encrypt with 256-bit AES (PDF readers from 2010 on)"};
+// clang-format on
 enum { kLocation, kPassword, kCopy, kPrint, kView, kKeyLength };
 const std::string kPleaseSpecify = "settingsdesk | Please specify a location to save files | OK | none";
 const std::string kCouldNotSave = "settingsdesk | Could not Save Settings | OK | none";
 
 // A folder's name as the shell's folder tree shows it.
 std::string ShellName(int folderId) {
-  PIDLIST_ABSOLUTE folder = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, folderId, &folder))) return {};
+  win::UniqueCoTaskMem<ITEMIDLIST> folder;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, folderId, folder.put()))) return {};
   SHFILEINFOA info{};
-  SHGetFileInfoA(reinterpret_cast<const char*>(folder), 0, &info, sizeof info, SHGFI_PIDL | SHGFI_DISPLAYNAME);
-  CoTaskMemFree(folder);
+  SHGetFileInfoA(reinterpret_cast<const char*>(folder.get()), 0, &info, sizeof info, SHGFI_PIDL | SHGFI_DISPLAYNAME);
   return info.szDisplayName;
 }
 
@@ -67,16 +65,14 @@ void Store(int setting, const std::string& text) {
 
 // Who may do what with a setting's key: locked, everyone may read it but not write it.
 void Lock(int setting, bool locked) {
-  HKEY key = nullptr;
-  ASSERT_EQ(
-      RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(setting).c_str(), 0, nullptr, 0, WRITE_DAC, nullptr, &key, nullptr),
-      0);
-  PSECURITY_DESCRIPTOR security = nullptr;
+  win::UniqueHKey key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyPath(setting).c_str(), 0, nullptr, 0, WRITE_DAC, nullptr, key.put(),
+                            nullptr),
+            0);
+  win::UniqueLocal<void> security;
   ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(locked ? "D:P(A;;KRSDWD;;;WD)" : "D:P(A;;KA;;;WD)",
-                                                                   SDDL_REVISION_1, &security, nullptr));
-  EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, security), ERROR_SUCCESS);
-  LocalFree(security);
-  RegCloseKey(key);
+                                                                   SDDL_REVISION_1, security.put(), nullptr));
+  EXPECT_EQ(RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, security.get()), ERROR_SUCCESS);
 }
 
 // The design's table: twips relative to the parent (nullptr: the window, else the frame's caption).

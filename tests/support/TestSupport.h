@@ -6,17 +6,16 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
-#include "Files.h"
+#include "Unique.h"
 
 namespace testsupport {
 
 inline std::string ReadFile(const std::string& path) {
-  std::stringstream content;
-  content << std::ifstream(path, std::ios::binary).rdbuf();
-  return content.str();
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline void WriteFile(const std::string& path, const std::string& content) {
@@ -34,9 +33,6 @@ inline void RemoveTree(const std::string& folder) {
   std::filesystem::remove_all(folder, ignored);
 }
 
-// The folder of the running test program, where the build puts the programs it plays with.
-inline std::string SelfFolder() { return win::ProgramFolder(); }
-
 inline std::string SystemFolder() {
   char path[MAX_PATH] = {};
   return std::string(path, GetSystemDirectoryA(path, MAX_PATH));
@@ -44,14 +40,14 @@ inline std::string SystemFolder() {
 
 // True while a process of this file name runs.
 inline bool ProcessRuns(const std::string& exeName) {
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  const win::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
   bool found = false;
-  for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry)) {
+  for (BOOL more = Process32First(snapshot.get(), &entry); more && !found;
+       more = Process32Next(snapshot.get(), &entry)) {
     found = _stricmp(entry.szExeFile, exeName.c_str()) == 0;
   }
-  CloseHandle(snapshot);
   return found;
 }
 
