@@ -21,6 +21,10 @@ inline constexpr wchar_t kRunnerExe[] = L"jobrunner.exe";
 // naming the queue runner, which the setup program writes.
 inline constexpr wchar_t kMonitorKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Folvarek Port";
 inline constexpr wchar_t kRunnerValue[] = L"Runner";
+// The monitor reports to the Application event log under this source. Its registration names the
+// monitor DLL in the system folder as the message file: its message table gives Event Viewer the text.
+inline constexpr wchar_t kEventSource[] = L"Folvarek";
+inline constexpr wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Folvarek";
 // A queued job while its data is still arriving, once it is a PDF, once it is not, and once the
 // queue runner has taken it; a failure the monitor leaves for the runner to tell its user.
 inline constexpr wchar_t kPartialExt[] = L".part";
