@@ -24,7 +24,7 @@ bool NotAllowedInFileName(unsigned char c) {
 bool IsDeviceName(std::string_view stem) {
   std::string_view base = stem.substr(0, stem.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
-  static constexpr std::array<std::string_view, 4> kPlain = {"con", "prn", "aux", "nul"};
+  static constexpr std::array<std::string_view, 6> kPlain = {"con", "prn", "aux", "nul", "conin$", "conout$"};
   if (std::ranges::any_of(kPlain, [&](std::string_view d) { return SameIgnoringCase(base, d); })) return true;
   if (base.size() < 4 || !(SameIgnoringCase(base.substr(0, 3), "com") || SameIgnoringCase(base.substr(0, 3), "lpt"))) {
     return false;
@@ -79,6 +79,13 @@ std::string JobStem(std::string_view title, std::size_t maxBytes) {
   return stem;
 }
 
+std::size_t StemBudget(std::size_t folderBytes) {
+  constexpr std::size_t kMaxPath = 260;
+  constexpr std::size_t kSuffixRoom = 6 + 6;  // " (NNN)" and ".taken"
+  const std::size_t used = 1 + folderBytes + 1 + kSuffixRoom;  // the NUL and the backslash
+  return used < kMaxPath ? std::clamp<std::size_t>(kMaxPath - used, 1, kLongestStem) : 1;
+}
+
 std::string NumberedStem(std::string_view stem, unsigned n) {
   std::string result(stem);
   if (n > 1) result += " (" + std::to_string(n) + ")";
@@ -90,6 +97,24 @@ bool StartsAsPdf(std::string_view firstBytes) { return firstBytes.starts_with("%
 bool QueueFinishedJob(std::optional<std::uint32_t> status, std::uint64_t bytes) {
   constexpr std::uint32_t kCutShort = kJobStatusError | kJobStatusDeleting | kJobStatusDeleted | kJobStatusRestart;
   return bytes != 0 && !(status && (*status & kCutShort) != 0);
+}
+
+std::string PlainTitle(std::string_view title, std::size_t maxChars) {
+  std::string plain;
+  std::size_t chars = 0, i = 0;
+  for (; i < title.size() && chars < maxChars; ++chars) {
+    const std::size_t length = std::min(SequenceLength(static_cast<unsigned char>(title[i])), title.size() - i);
+    const std::string_view c = title.substr(i, length);
+    const auto lead = static_cast<unsigned char>(c[0]);
+    // C0 and DEL, C1 (U+0080 to U+009F), and the line and paragraph separators U+2028 and U+2029.
+    const bool control = lead < 0x20 || lead == 0x7F ||
+                         (lead == 0xC2 && c.size() == 2 && static_cast<unsigned char>(c[1]) < 0xA0) ||
+                         c == "\xE2\x80\xA8" || c == "\xE2\x80\xA9";
+    plain += control ? std::string_view("_") : c;
+    i += length;
+  }
+  if (i < title.size()) plain += "...";
+  return plain;
 }
 
 RunnerPlace WhereToRunRunner(bool inService, std::optional<unsigned> clientSession, std::string_view ownerSid,

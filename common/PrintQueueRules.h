@@ -1,6 +1,6 @@
 // Decisions of the print path that need no Windows: the queued file's name from a document title,
-// whether spooled data is a PDF, whether a finished job is queued at all, and in which session the
-// queue runner is started for a job.
+// whether spooled data is a PDF, whether a finished job is queued at all, in which session the
+// queue runner is started for a job, and how a title appears in the event log.
 #pragma once
 
 #include <cstddef>
@@ -17,11 +17,20 @@ inline constexpr std::string_view kUntitledJob = "Print job";
 
 // A file name stem from a document title (UTF-8): characters Windows does not allow in file names
 // (control characters and \ / : * ? " < > |) become "_", outer spaces and trailing dots go, a name
-// Windows takes for a device ("CON", "lpt1.txt", "COM¹", "nul .x") gets a leading "_", and the
+// Windows takes for a device ("CON", "lpt1.txt", "COM¹", "nul .x", "CONIN$") gets a leading "_", and the
 // result is cut to at most `maxBytes` bytes of UTF-8, the unit saveprompt's ANSI calls count in,
 // without splitting a character. Titles such as "Microsoft Word - Report.docx" keep their text.
 // Empty results become kUntitledJob.
 [[nodiscard]] std::string JobStem(std::string_view title, std::size_t maxBytes);
+
+// Longest job name kept, in bytes of UTF-8 as saveprompt's ANSI calls count them, so that the queue
+// and scratch paths stay within MAX_PATH and the Save dialog's answer leaves room for a folder.
+inline constexpr std::size_t kLongestStem = 120;
+
+// The room for a job's stem in `folderBytes` of folder: the whole path, with its backslash, a
+// " (NNN)" and the longest extension, stays below MAX_PATH (260, its closing NUL included); at
+// most kLongestStem, and never less than one byte.
+[[nodiscard]] std::size_t StemBudget(std::size_t folderBytes);
 
 // The n-th candidate for a stem already taken: "stem" for 1, "stem (n)" after that.
 [[nodiscard]] std::string NumberedStem(std::string_view stem, unsigned n);
@@ -39,6 +48,11 @@ inline constexpr std::uint32_t kJobStatusRestart = 0x800;
 // restarted (it comes back whole as a new job) or failed it, nor when no byte arrived. A status the
 // spooler could not give (no job id, as under Wine) leaves the byte count to decide.
 [[nodiscard]] bool QueueFinishedJob(std::optional<std::uint32_t> status, std::uint64_t bytes);
+
+// A title as the event log shows it: at most `maxChars` characters (a cut one ends in "..."), never
+// split inside a character, with control and line-separating characters made "_" so that no title
+// can start a line of its own.
+[[nodiscard]] std::string PlainTitle(std::string_view title, std::size_t maxChars);
 
 // A Windows session as the terminal services list it, with its user's SID ("S-1-5-21-...").
 struct UserSession {

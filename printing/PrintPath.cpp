@@ -14,12 +14,6 @@ std::wstring UserFolder(const char* relative) {
   return std::wstring(local) + L"\\" + Wide(relative);
 }
 
-std::wstring MachineLog() {
-  wchar_t data[MAX_PATH];
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, data))) return {};
-  return std::wstring(data) + L"\\Folvarek\\printing.log";
-}
-
 void AppendLogLine(const std::wstring& file, std::wstring_view text) noexcept {
   try {
     if (file.empty()) return;
@@ -36,7 +30,7 @@ void AppendLogLine(const std::wstring& file, std::wstring_view text) noexcept {
     DWORD written = 0;
     WriteFile(log.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   } catch (...) {
-    // Nothing more to do: the caller's failure is reported to the spooler all the same.
+    // Nothing more to do: a lost line loses no job.
   }
 }
 

@@ -1,5 +1,5 @@
 // What the print path's pieces (monitor, queue runner, setup, print program) share: the names the
-// spooler knows them by, where queued jobs and the log live, and how failures are written.
+// spooler and the event log know them by, where queued jobs live, and how failures are written.
 #pragma once
 
 #include <windows.h>
@@ -44,10 +44,6 @@ using win::Wide;
 // A folder or file below the calling user's local application data (see UserFolders.h); empty
 // when that folder cannot be found.
 [[nodiscard]] std::wstring UserFolder(const char* relative);
-
-// The machine's print log, %ProgramData%\Folvarek\printing.log, in a folder the installer makes
-// writable by administrators and LocalSystem only.
-[[nodiscard]] std::wstring MachineLog();
 
 // Appends one line, stamped with the local time, to `file`; never creates its folder. Best effort:
 // a log must never be the reason a job fails.

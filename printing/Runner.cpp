@@ -13,6 +13,7 @@
 
 #include "Files.h"
 #include "PrintPath.h"
+#include "PrintQueueRules.h"
 #include "Pump.h"
 #include "Unique.h"
 #include "UserFolders.h"
@@ -95,6 +96,7 @@ class Runner {
 
   // Works through the queue until it is empty or something must be said.
   Outcome Work() {
+    ClearAbandoned();
     while (const auto entry = OldestEntry()) {
       Outcome outcome = HasExtension(*entry, kNoteExt)     ? ShowNote(*entry)
                         : HasExtension(*entry, kNotPdfExt) ? KeepAside(*entry)
@@ -117,12 +119,32 @@ class Runner {
     return {Wide(text), false};
   }
 
-  // Data that is not a PDF (the printer set up on another driver) never reaches saveprompt.
+  // A job's file the monitor left part written (its port closed without the user's identity, or the
+  // spooler stopped) goes once it has not grown for an hour: one being written grows all the time,
+  // and a whole one is renamed within moments of its last write.
+  void ClearAbandoned() const {
+    constexpr ULONGLONG kHour = 60ull * 60 * 10'000'000;  // in FILETIME's 100 ns
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) { return (ULONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
+    (void)win::ForEachEntry(queue_ + L"\\*" + kPartialExt, [&](const WIN32_FIND_DATAW& entry) {
+      if (HasExtension(entry.cFileName, kPartialExt) && ticks(entry.ftLastWriteTime) + kHour < ticks(now))
+        DeleteFileW((queue_ + L"\\" + entry.cFileName).c_str());
+      return true;
+    });
+  }
+
+  // Data that is not a PDF (the printer set up on another driver) never reaches saveprompt. Data
+  // kept earlier under the same name stays: this gets the next free number.
   Outcome KeepAside(const std::wstring& job) const {
     CreateDirectoryW(keptAside_.c_str(), nullptr);
-    const std::wstring kept = keptAside_ + L"\\" + FileName(job);
-    if (!MoveFileExW(job.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-      const DWORD error = GetLastError();
+    std::wstring kept;
+    DWORD error = ERROR_FILE_EXISTS;
+    for (unsigned n = 1; n < 1000 && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS); ++n) {
+      kept = keptAside_ + L"\\" + Wide(folvarek::NumberedStem(Utf8(JobName(job)), n)) + kNotPdfExt;
+      error = MoveFileExW(job.c_str(), kept.c_str(), MOVEFILE_COPY_ALLOWED) ? ERROR_SUCCESS : GetLastError();
+    }
+    if (error != ERROR_SUCCESS) {
       return {L"The print job \"" + JobName(job) + L"\" did not arrive as PDF and could not be moved to " + keptAside_ +
                   L": " + ErrorText(error) + L".\n\nIt stays in " + queue_ + L".",
               true};

@@ -63,35 +63,6 @@ bool DriverInstalled() {
   return false;
 }
 
-// The spooler writes the print log as LocalSystem, so its folder must be one only administrators
-// and LocalSystem may change: a folder a user made first (or a link they left in its place) would
-// let them redirect those writes. Whatever stands there is made so, or replaced.
-bool SecureLogFolder() {
-  const std::wstring log = MachineLog();
-  const std::wstring folder = log.substr(0, log.find_last_of(L'\\'));
-  if (folder.empty()) return Failed(L"Could not find the folder for the print log", ERROR_PATH_NOT_FOUND);
-  const DWORD attributes = GetFileAttributesW(folder.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-    RemoveDirectoryW(folder.c_str());
-  CreateDirectoryW(folder.c_str(), nullptr);
-  // Administrators own it; administrators and LocalSystem have full control, users may read.
-  win::UniqueLocal<void> descriptor;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FR;;;BU)",
-                                                            SDDL_REVISION_1, descriptor.put(), nullptr)) {
-    return Failed(L"Could not protect " + folder, GetLastError());
-  }
-  PSID owner = nullptr;
-  PACL acl = nullptr;
-  BOOL present = FALSE, defaulted = FALSE;
-  GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted);
-  GetSecurityDescriptorDacl(descriptor.get(), &present, &acl, &defaulted);
-  const DWORD set = SetNamedSecurityInfoW(
-      const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT,
-      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, owner, nullptr, acl,
-      nullptr);
-  return set == ERROR_SUCCESS || Failed(L"Could not protect " + folder, set);
-}
-
 // Windows' own record of its build: GetVersionEx answers what the program's manifest claims.
 unsigned WindowsBuild() {
   wchar_t build[16];
@@ -182,7 +153,6 @@ void StartSpooler() {
 
 int Install() {
   StartSpooler();
-  if (!SecureLogFolder()) return Exit(SetupResult::Failed);
   folvarek::PrintSupport support{WindowsBuild(), ProtectedPrintOn(), DriverInstalled(), false};
   for (;;) {
     switch (folvarek::NextSetupStep(support)) {

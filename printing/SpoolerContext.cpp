@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "Events.h"
 #include "PrintPath.h"
 #include "Unique.h"
 
@@ -113,7 +114,31 @@ class Windows final : public SpoolerContext {
                            FALSE) != FALSE;
   }
 
-  void Log(const std::wstring& line) override { AppendLogLine(MachineLog(), line); }
+  void Report(JobEvent event, const std::wstring& text) override {
+    struct Kind {
+      WORD type;
+      DWORD id;
+    };
+    const Kind kind = event == JobEvent::Waits      ? Kind{EVENTLOG_INFORMATION_TYPE, FOLVAREK_EVENT_JOB_WAITS}
+                      : event == JobEvent::CutShort ? Kind{EVENTLOG_INFORMATION_TYPE, FOLVAREK_EVENT_JOB_CUT_SHORT}
+                      : event == JobEvent::Dropped  ? Kind{EVENTLOG_WARNING_TYPE, FOLVAREK_EVENT_JOB_DROPPED}
+                                                    : Kind{EVENTLOG_ERROR_TYPE, FOLVAREK_EVENT_NO_RUNNER};
+    const win::UniqueEventSource source(RegisterEventSourceW(nullptr, kEventSource));
+    const wchar_t* strings[] = {text.c_str()};
+    if (source) ReportEventW(source.get(), kind.type, 0, kind.id, nullptr, 1, 0, strings, nullptr);
+  }
+
+  std::wstring AccountName(const std::string& sid) override {
+    win::UniqueLocal<void> binary;
+    wchar_t name[257], domain[257];
+    DWORD nameSize = 257, domainSize = 257;
+    SID_NAME_USE use{};
+    if (!ConvertStringSidToSidW(Wide(sid).c_str(), binary.put()) ||
+        !LookupAccountSidW(nullptr, binary.get(), name, &nameSize, domain, &domainSize, &use)) {
+      return Wide(sid);
+    }
+    return std::wstring(domain) + L"\\" + name;
+  }
 
   bool StartHere(const std::wstring& program) override {
     STARTUPINFOW startup{};
@@ -128,13 +153,18 @@ class Windows final : public SpoolerContext {
     return true;
   }
 
-  std::wstring LocalAppData() override {
-    // The impersonated user's folder, not the service's.
-    HANDLE raw = nullptr;
-    const win::UniqueToken token(
-        OpenThreadToken(GetCurrentThread(), TOKEN_QUERY | TOKEN_IMPERSONATE, TRUE, &raw) ? raw : nullptr);
-    wchar_t folder[MAX_PATH];
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, token.get(), SHGFP_TYPE_CURRENT, folder))) return {};
+  std::wstring ProfileFolder() override {
+    // The impersonated user's profile, not the service's; outside the service, the caller's own.
+    win::UniqueToken token;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.put()) &&
+        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
+      return {};
+    }
+    DWORD size = 0;
+    GetUserProfileDirectoryW(token.get(), nullptr, &size);
+    std::wstring folder(size, L'\0');
+    if (size == 0 || !GetUserProfileDirectoryW(token.get(), folder.data(), &size)) return {};
+    folder.resize(folder.find(L'\0'));
     return folder;
   }
 
@@ -177,7 +207,7 @@ class Windows final : public SpoolerContext {
   }
   bool Delete(const std::wstring& path) override { return DeleteFileW(path.c_str()) != FALSE; }
 
-  std::optional<std::uint32_t> JobStatus(const std::wstring& printer, DWORD jobId) override {
+  std::optional<SpooledJob> Job(const std::wstring& printer, DWORD jobId) override {
     const win::UniquePrinter handle = jobId != 0 ? OpenPrinterNamed(printer) : win::UniquePrinter();
     if (!handle) return std::nullopt;
     DWORD needed = 0;
@@ -185,7 +215,9 @@ class Windows final : public SpoolerContext {
     if (needed < sizeof(JOB_INFO_1W)) return std::nullopt;
     std::vector<BYTE> buffer(needed);
     if (!GetJobW(handle.get(), jobId, 1, buffer.data(), needed, &needed)) return std::nullopt;
-    return reinterpret_cast<const JOB_INFO_1W*>(buffer.data())->Status;
+    const auto& job = *reinterpret_cast<const JOB_INFO_1W*>(buffer.data());
+    return SpooledJob{job.Status, job.pUserName != nullptr ? job.pUserName : L"",
+                      job.pMachineName != nullptr ? job.pMachineName : L""};
   }
 
   void SentToPrinter(const std::wstring& printer, DWORD jobId) override {

@@ -7,7 +7,7 @@
 //   operation in the owner's profile runs while it does, never as LocalSystem: a folder a user can
 //   write is a folder that user can redirect with links.
 // - What needs LocalSystem's own privileges (the sessions' user tokens, starting a process in a
-//   session, the machine's log) runs between RevertToSelf and Impersonate, which come in pairs.
+//   session, the event log) runs between RevertToSelf and Impersonate, which come in pairs.
 #pragma once
 
 #include <windows.h>
@@ -25,6 +25,22 @@ namespace printpath {
 struct Client {
   std::string sid;
   unsigned session = 0;
+};
+
+// A job as the spooler keeps it (JOB_INFO_1): its status bits, and who printed it from where as
+// the spooler recorded them, names only.
+struct SpooledJob {
+  std::uint32_t status = 0;
+  std::wstring user;
+  std::wstring machine;
+};
+
+// What an event in the Application log tells an administrator; each has its own event id.
+enum class JobEvent {
+  Waits,     // queued for an owner who is not logged on here (information)
+  CutShort,  // deleted, restarted or empty: nothing queued (information)
+  Dropped,   // could not be kept for its owner: ended, nothing of it kept (warning)
+  NoRunner,  // queued, but the owner's queue runner could not be started (error)
 };
 
 class SpoolerContext {
@@ -49,14 +65,19 @@ class SpoolerContext {
   virtual bool StartInSession(unsigned session, const std::wstring& program) = 0;
   // Shows a message on the desktop of `session` without waiting for an answer.
   virtual bool SendToSession(unsigned session, const std::wstring& title, const std::wstring& text) = 0;
-  // Appends a line to the machine's print log (a folder only administrators may write).
-  virtual void Log(const std::wstring& line) = 0;
+  // Reports to the Application event log as the source "Folvarek" (a client from another computer
+  // may not write it: as LocalSystem).
+  virtual void Report(JobEvent event, const std::wstring& text) = 0;
+  // DOMAIN\user for a SID; the SID itself when no account can be found for it.
+  [[nodiscard]] virtual std::wstring AccountName(const std::string& sid) = 0;
 
   // Starts `program` in the caller's own context (outside the service).
   virtual bool StartHere(const std::wstring& program) = 0;
 
-  // As the owner: the owner's local application data folder; empty when it cannot be found.
-  [[nodiscard]] virtual std::wstring LocalAppData() = 0;
+  // As the owner: the owner's profile folder, from the machine's profile list, which needs no
+  // loaded registry hive (a client from another computer, a user who logged off); empty when the
+  // owner has no profile on this computer.
+  [[nodiscard]] virtual std::wstring ProfileFolder() = 0;
   // The owner's file operations. Each returns false with the last error set when it failed.
   virtual bool CreateFolder(const std::wstring& path) = 0;                   // true also when it is already there
   [[nodiscard]] virtual HANDLE CreateNewFile(const std::wstring& path) = 0;  // INVALID_HANDLE_VALUE on failure
@@ -67,9 +88,9 @@ class SpoolerContext {
   virtual bool Rename(const std::wstring& from, const std::wstring& to) = 0;  // never over a file
   virtual bool Delete(const std::wstring& path) = 0;
 
-  // The job as the spooler keeps it: its JOB_INFO_1 status (nothing when it cannot be read), and
-  // the note that it has left the port.
-  [[nodiscard]] virtual std::optional<std::uint32_t> JobStatus(const std::wstring& printer, DWORD jobId) = 0;
+  // The job as the spooler keeps it (nothing when it cannot be read), and the note that it has left
+  // the port.
+  [[nodiscard]] virtual std::optional<SpooledJob> Job(const std::wstring& printer, DWORD jobId) = 0;
   virtual void SentToPrinter(const std::wstring& printer, DWORD jobId) = 0;
   // The queue runner's program, as the setup registered it.
   [[nodiscard]] virtual std::optional<std::wstring> RunnerPath() = 0;

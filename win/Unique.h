@@ -51,6 +51,7 @@ using UniqueFile = Unique<HANDLE, &CloseHandle, -1>;
 using UniqueFind = Unique<HANDLE, &FindClose, -1>;
 using UniqueHKey = Unique<HKEY, &RegCloseKey>;
 using UniquePrinter = Unique<HANDLE, &ClosePrinter>;
+using UniqueEventSource = Unique<HANDLE, &DeregisterEventSource>;
 using UniqueFont = Unique<HFONT, &DeleteObject>;  // GDI objects: a line per kind a program holds
 template <typename T>
 using UniqueLocal = Unique<T*, &LocalFree>;  // what the system allocated with LocalAlloc for the caller

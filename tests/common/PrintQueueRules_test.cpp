@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "PrintQueueRules.h"
@@ -24,11 +25,32 @@ TEST(JobStem, TitlesBecomeFileNames) {
       {"a\xF0\x9F\x93\x84z", 4, "a"}, {"a\xF0\x9F\x93\x84z", 5, "a\xF0\x9F\x93\x84"}, {"CON", 3, "_CO"},
       {"COM\xC2\xB9", 100, "_COM\xC2\xB9"}, {"lpt\xC2\xB3.log", 100, "_lpt\xC2\xB3.log"},  // superscript digits name devices too
       {"COM\xC2\xB2x", 100, "COM\xC2\xB2x"}, {"nul .x", 100, "_nul .x"}, {"Aux  ", 100, "_Aux"},  // Windows trims the blank first
-      {"Отчёт", 100, "Отчёт"},
+      {"Отчёт", 100, "Отчёт"}, {"CONIN$", 100, "_CONIN$"}, {"conout$.txt", 100, "_conout$.txt"}, {"conin", 100, "conin"},
   };
   // clang-format on
   for (const Row& row : rows) EXPECT_EQ(JobStem(row.title, row.maxBytes), row.stem) << row.title;
   EXPECT_EQ(JobStem(std::string(300, 'x'), 120), std::string(120, 'x'));
+}
+
+// The longest path a job's file can get ("FOLDER\STEM (999).taken") is 259 characters: MAX_PATH with its NUL.
+TEST(StemBudget, PathsStayBelowMaxPath) {
+  const std::pair<std::size_t, std::size_t> rows[] = {{0, 120}, {126, 120}, {127, 119}, {244, 2}, {245, 1}, {400, 1}};
+  for (const auto& [folder, stem] : rows) EXPECT_EQ(StemBudget(folder), stem) << folder;
+}
+
+TEST(PlainTitle, OneBoundedLineInTheEventLog) {
+  struct Row {
+    const char* title;
+    std::size_t maxChars;
+    const char* plain;
+    // clang-format off
+  } rows[] = {
+      {"Report", 200, "Report"}, {"a\r\nforged line\tx\x7f", 200, "a__forged line_x_"},
+      {"C1 \xC2\x85 kept \xC2\xA0", 200, "C1 _ kept \xC2\xA0"}, {"sep\xE2\x80\xA8par\xE2\x80\xA9", 200, "sep_par_"},
+      {"Отчёт 報告", 7, "Отчёт 報..."}, {"abc", 3, "abc"}, {"", 200, ""},
+  };
+  // clang-format on
+  for (const Row& row : rows) EXPECT_EQ(PlainTitle(row.title, row.maxChars), row.plain) << row.title;
 }
 
 TEST(StartsAsPdf, OnlyThePdfHeader) {

@@ -1,7 +1,9 @@
 // The port monitor's jobs driven through a model of the spooler service as Microsoft documents it: the monitor's thread
 // impersonates the job's owner; the privileged calls (session tokens, starting a process in a session) fail with 1314
-// while it does; the machine log can be written only as LocalSystem. Any file operation in a profile as LocalSystem or
-// as another user fails the test, and so does impersonation left unbalanced by a call.
+// while it does; the event log takes reports from LocalSystem only (a remote client may not write it); a profile is
+// found from the profile list, logged on or not. Any file operation in a profile as LocalSystem or as another user
+// fails the test, and so does impersonation left unbalanced by a call. Every call of a job must return TRUE: a FALSE
+// would hold the job in error at the head of the printer's queue, and every job behind it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,22 +25,25 @@ namespace {
 const std::string kAlice = "S-1-5-21-1-1001";
 const std::string kCorpAlice = "S-1-5-21-2-1104";
 const std::string kBob = "S-1-5-21-1-1002";
+const std::string kCarol = "S-1-5-21-2-1107";  // prints to this computer's shared printer, never logged on here
 const std::map<std::string, std::wstring> kProfiles = {
     {kAlice, L"C:\\Users\\alice"}, {kCorpAlice, L"C:\\Users\\alice.CORP"}, {kBob, L"C:\\Users\\bob"}};
+const std::map<std::string, std::wstring> kAccounts = {
+    {kAlice, L"PC\\alice"}, {kCorpAlice, L"CORP\\alice"}, {kBob, L"PC\\bob"}, {kCarol, L"CORP\\carol"}};
 constexpr wchar_t kRunner[] = L"C:\\Program Files\\Folvarek\\jobrunner.exe";
 
 class ModelSpooler final : public SpoolerContext {
  public:
   std::optional<Client> thread;  // whom the thread impersonates; nothing: LocalSystem
   std::vector<UserSession> sessions;
-  std::optional<std::uint32_t> status;
+  std::optional<SpooledJob> job;
   std::size_t largestFile = SIZE_MAX;  // a file may not grow past this (as on FAT32)
 
   std::set<std::wstring> folders;
   std::map<std::wstring, std::string> files;
   std::vector<unsigned> runnersStarted;
   std::vector<std::wstring> sessionMessages;
-  std::vector<std::wstring> log;
+  std::vector<std::wstring> events;  // "Kind: text"
   bool sentToPrinter = false;
 
   ModelSpooler() {
@@ -79,20 +84,25 @@ class ModelSpooler final : public SpoolerContext {
     sessionMessages.push_back(std::to_wstring(session) + L": " + text);
     return true;
   }
-  void Log(const std::wstring& line) override {
-    if (!thread) log.push_back(line);  // a user may not write the machine's log: the line is lost
+  void Report(JobEvent event, const std::wstring& text) override {
+    if (thread) return;  // a client from another computer may not write the log: the event is lost
+    const wchar_t* kinds[] = {L"Waits", L"CutShort", L"Dropped", L"NoRunner"};
+    events.push_back(kinds[static_cast<int>(event)] + std::wstring(L": ") + text);
+  }
+  std::wstring AccountName(const std::string& sid) override {
+    return kAccounts.count(sid) != 0 ? kAccounts.at(sid) : Wide(sid);
   }
   bool StartHere(const std::wstring&) override {
     ADD_FAILURE() << "started the runner in the spooler's own context";
     return false;
   }
 
-  std::wstring LocalAppData() override {
+  std::wstring ProfileFolder() override {
     if (!thread) {
       ADD_FAILURE() << "asked for a profile folder as LocalSystem";
-      return L"C:\\Windows\\System32\\config\\systemprofile\\AppData\\Local";
+      return L"C:\\Windows\\System32\\config\\systemprofile";
     }
-    return kProfiles.at(thread->sid) + L"\\AppData\\Local";
+    return kProfiles.count(thread->sid) != 0 ? kProfiles.at(thread->sid) : L"";
   }
   bool CreateFolder(const std::wstring& path) override {
     if (!AsOwner(L"create folder", path)) return false;
@@ -130,7 +140,7 @@ class ModelSpooler final : public SpoolerContext {
     if (!AsOwner(L"delete", path)) return false;
     return files.erase(path) != 0 || Fail(ERROR_FILE_NOT_FOUND);
   }
-  std::optional<std::uint32_t> JobStatus(const std::wstring&, DWORD) override { return status; }
+  std::optional<SpooledJob> Job(const std::wstring&, DWORD) override { return job; }
   void SentToPrinter(const std::wstring&, DWORD) override { sentToPrinter = true; }
   std::optional<std::wstring> RunnerPath() override { return kRunner; }
 
@@ -153,7 +163,7 @@ class ModelSpooler final : public SpoolerContext {
       ADD_FAILURE() << "as LocalSystem: " << Utf8(what) << " " << Utf8(path);
       return Fail(ERROR_ACCESS_DENIED);
     }
-    if (path.rfind(kProfiles.at(thread->sid) + L"\\", 0) != 0) {
+    if (kProfiles.count(thread->sid) == 0 || path.rfind(kProfiles.at(thread->sid) + L"\\", 0) != 0) {
       ADD_FAILURE() << "as " << thread->sid << ": " << Utf8(what) << " " << Utf8(path);
       return Fail(ERROR_ACCESS_DENIED);
     }
@@ -172,48 +182,58 @@ struct Row {
   const char* what;
   std::optional<Client> client;
   std::vector<UserSession> sessions;
-  std::string data = "%PDF-1.7 whole job";
-  std::optional<std::uint32_t> status = 0x10;  // printing
+  std::string data = "%PDF-1.7 whole job";  // written 100 bytes a call
+  std::optional<SpooledJob> job = SpooledJob{0x10 /* printing */, L"alice", L"\\\\PC7"};
   std::size_t largestFile = SIZE_MAX;
-  bool removeLocalAppData = false;
+  bool queueIsFile = false;  // a file where the owner's queue folder should be
+  bool endAsSystem = false;  // the job's end comes on a thread that impersonates nobody
+  int times = 1;             // the spooler sends the same job this many times
   // What must be so afterwards.
-  BOOL result = TRUE;                               // of the last call made
   std::map<std::wstring, std::string> queued = {};  // every file in the profiles, with its start
   std::vector<unsigned> runners = {};
-  const char* logged = nullptr;  // a part of the one log line, if any
-  const char* told = nullptr;    // a part of the one session message, if any
+  const char* event = nullptr;  // a part of the one event reported, if any
+  const char* told = nullptr;   // a part of the one session message, if any
 };
 
 }  // namespace
 
 TEST(PortJob, EachOwnerAndEachEndInTheSpooler) {
   const std::vector<UserSession> aliceActive = {{0, "S-1-5-18", S::Active}, {1, kAlice, S::Active}};
+  const std::wstring blocked = Queue(kAlice);
   // clang-format off
   const Row rows[] = {
       {.what = "a whole job", .client = Client{kAlice, 1}, .sessions = aliceActive, .queued = {{Queue(kAlice) + L"\\Report.pdf", "%PDF-1.7 whole job"}},
        .runners = {1}},
-      {.what = "resumed after a spooler restart: nobody impersonated", .client = std::nullopt, .sessions = aliceActive, .result = FALSE,
-       .logged = "came back without its owner's identity"},
-      {.what = "from another computer (session 0)", .client = Client{kBob, 0}, .sessions = {{2, kBob, S::Active}},
-       .queued = {{Queue(kBob) + L"\\Report.pdf", "%PDF"}}, .logged = "until they log on"},
+      {.what = "resumed after a spooler restart: no owner identity, dropped, the spooler's record named", .client = std::nullopt, .sessions = aliceActive,
+       .event = "Dropped: Print job \"Report\" of alice on \\\\PC7 was dropped: it came back without its owner's identity"},
+      {.what = "a remote client with a profile here, its hive not loaded: queued for their logon", .client = Client{kBob, 0}, .sessions = {{2, kBob, S::Active}},
+       .queued = {{Queue(kBob) + L"\\Report.pdf", "%PDF"}}, .event = "Waits: Print job \"Report\" of PC\\bob on \\\\PC7 waits in its owner's queue until they log on"},
       {.what = "the same user in two sessions: the client's own", .client = Client{kAlice, 3}, .sessions = {{1, kAlice, S::Active}, {3, kAlice, S::Connected}}, .queued = {{Queue(kAlice) + L"\\Report.pdf", "%PDF"}},
        .runners = {3}},
       {.what = "CORP\\alice beside .\\alice", .client = Client{kCorpAlice, 4}, .sessions = {{1, kAlice, S::Active}, {4, kCorpAlice, S::Active}},
        .queued = {{Queue(kCorpAlice) + L"\\Report.pdf", "%PDF"}}, .runners = {4}},
       {.what = "CORP\\alice in a session not listed, .\\alice logged on", .client = Client{kCorpAlice, 7}, .sessions = {{1, kAlice, S::Active}},
-       .queued = {{Queue(kCorpAlice) + L"\\Report.pdf", "%PDF"}}, .logged = "until they log on"},
-      {.what = "nobody logged on", .client = Client{kAlice, 5}, .sessions = {}, .queued = {{Queue(kAlice) + L"\\Report.pdf", "%PDF"}},
-       .logged = "until they log on"},
-      {.what = "deleted part way", .client = Client{kAlice, 1}, .sessions = aliceActive, .status = 0x100, .logged = "nothing was queued"},
-      {.what = "restarted", .client = Client{kAlice, 1}, .sessions = aliceActive, .status = 0x800 | 0x10, .logged = "nothing was queued"},
-      {.what = "cancelled before any data", .client = Client{kAlice, 1}, .sessions = aliceActive, .data = "", .logged = "nothing was queued"},
+       .queued = {{Queue(kCorpAlice) + L"\\Report.pdf", "%PDF"}}, .event = "Waits: Print job \"Report\" of CORP\\alice"},
+      {.what = "logged off, nobody logged on", .client = Client{kAlice, 5}, .sessions = {}, .queued = {{Queue(kAlice) + L"\\Report.pdf", "%PDF"}},
+       .event = "Waits:"},
+      {.what = "no profile on this computer: dropped, owner and computer named", .client = Client{kCarol, 0}, .sessions = {}, .job = SpooledJob{0x10, L"carol", L"\\\\LAPTOP7"},
+       .event = "Dropped: Print job \"Report\" of CORP\\carol on \\\\LAPTOP7 was dropped: its owner has no user profile on this computer"},
+      {.what = "deleted part way", .client = Client{kAlice, 1}, .sessions = aliceActive, .job = SpooledJob{0x100, L"alice", L"\\\\PC7"}, .event = "CutShort: Print job \"Report\" of PC\\alice on \\\\PC7 ended without"},
+      {.what = "restarted", .client = Client{kAlice, 1}, .sessions = aliceActive, .job = SpooledJob{0x800 | 0x10, L"alice", L"\\\\PC7"}, .event = "CutShort:"},
+      {.what = "cancelled before any data", .client = Client{kAlice, 1}, .sessions = aliceActive, .data = "", .event = "CutShort:"},
       {.what = "not PDF", .client = Client{kAlice, 1}, .sessions = aliceActive, .data = "%!PS-Adobe", .queued = {{Queue(kAlice) + L"\\Report.prn", "%!PS"}},
        .runners = {1}},
-      {.what = "the file cannot grow: a note instead of the job", .client = Client{kAlice, 1}, .sessions = aliceActive, .data = std::string(300, 'x'), .largestFile = 200, .result = FALSE,
+      {.what = "the disk fills part way: the rest dropped, a note instead", .client = Client{kAlice, 1}, .sessions = aliceActive, .data = std::string(300, 'x'), .largestFile = 200,
        .queued = {{Queue(kAlice) + L"\\Report.note", "The print job \"Report\" could not be made into a PDF file: cannot write"}},
-       .runners = {1}, .logged = "cannot write the job's data"},
-      {.what = "no profile folder: told on the desktop", .client = Client{kAlice, 1}, .sessions = aliceActive, .removeLocalAppData = true, .result = FALSE,
-       .logged = "cannot create the queue folder", .told = "1: The print job \"Report\" could not be made"},
+       .runners = {1}, .event = "Dropped: Print job \"Report\" of PC\\alice on \\\\PC7 was dropped: cannot write the job's data"},
+      {.what = "a file where the queue folder should be: told on the desktop", .client = Client{kAlice, 1}, .sessions = aliceActive, .queueIsFile = true,
+       .queued = {{blocked, ""}}, .event = "Dropped: Print job \"Report\" of PC\\alice on \\\\PC7 was dropped: cannot create the queue folder",
+       .told = "1: The print job \"Report\" could not be made"},
+      {.what = "the same job failing twice: told once", .client = Client{kAlice, 1}, .sessions = aliceActive, .queueIsFile = true, .times = 2,
+       .queued = {{blocked, ""}}, .event = "Dropped:", .told = "1: The print job \"Report\" could not be made"},
+      {.what = "its end as LocalSystem: nothing touched in the owner's folder", .client = Client{kAlice, 1}, .sessions = aliceActive, .endAsSystem = true,
+       .queued = {{Queue(kAlice) + L"\\Report.part", "%PDF"}}, .event = "Dropped: Print job \"Report\" of PC\\alice on \\\\PC7 was dropped: its end came without its owner's identity",
+       .told = "1: The print job \"Report\" could not be made"},
   };
   // clang-format on
   for (const Row& row : rows) {
@@ -221,39 +241,41 @@ TEST(PortJob, EachOwnerAndEachEndInTheSpooler) {
     ModelSpooler spooler;
     spooler.thread = row.client;
     spooler.sessions = row.sessions;
-    spooler.status = row.status;
+    spooler.job = row.job;
     spooler.largestFile = row.largestFile;
-    if (row.removeLocalAppData) spooler.folders.erase(kProfiles.at(kAlice) + L"\\AppData\\Local");
-    const auto balanced = [&] {
+    if (row.queueIsFile) spooler.folders.insert(blocked.substr(0, blocked.rfind(L'\\'))), spooler.files[blocked];
+    const auto returnsTrue = [&](BOOL result) {
+      EXPECT_TRUE(result);
       EXPECT_EQ(spooler.OpenTokens(), 0u) << "impersonation left unbalanced";
       EXPECT_EQ(spooler.thread.has_value(), row.client.has_value());
     };
     {
       PortJob job(spooler);
-      BOOL result = job.StartDoc(L"Folvarek", 7, L"Report");
-      balanced();
-      if (result && !row.data.empty()) {
-        DWORD written = 0;
-        result =
-            job.Write(reinterpret_cast<const BYTE*>(row.data.data()), static_cast<DWORD>(row.data.size()), &written);
-        balanced();
+      for (int n = 0; n < row.times; ++n) {
+        returnsTrue(job.StartDoc(L"Folvarek", 7, L"Report"));
+        for (std::size_t at = 0; at < row.data.size(); at += 100) {
+          const std::string part = row.data.substr(at, 100);
+          DWORD written = 0;
+          returnsTrue(job.Write(reinterpret_cast<const BYTE*>(part.data()), static_cast<DWORD>(part.size()), &written));
+          EXPECT_EQ(written, part.size());
+        }
+        if (row.endAsSystem) spooler.thread.reset();
+        EXPECT_TRUE(job.EndDoc());
+        spooler.thread = row.client;
+        returnsTrue(TRUE);
       }
-      if (result) result = job.EndDoc();
-      balanced();
-      EXPECT_EQ(result, row.result);
     }
     std::map<std::wstring, std::string> left;
     for (const auto& [path, content] : spooler.files)
       left[path] = content.substr(0, row.queued.count(path) ? row.queued.at(path).size() : 0);
     EXPECT_EQ(left, row.queued);
     EXPECT_EQ(spooler.runnersStarted, row.runners);
-    // Only a job that has left the port, queued or dropped, is reported gone to the spooler.
-    EXPECT_EQ(spooler.sentToPrinter, row.result == TRUE);
+    EXPECT_TRUE(spooler.sentToPrinter) << "the job did not leave the port";
     const auto has = [](const std::vector<std::wstring>& lines, const char* part) {
       if (part == nullptr) return lines.empty();
       return lines.size() == 1 && lines[0].find(Wide(part)) != std::wstring::npos;
     };
-    EXPECT_TRUE(has(spooler.log, row.logged)) << (spooler.log.empty() ? "no log line" : Utf8(spooler.log[0]));
+    EXPECT_TRUE(has(spooler.events, row.event)) << (spooler.events.empty() ? "no event" : Utf8(spooler.events[0]));
     EXPECT_TRUE(has(spooler.sessionMessages, row.told))
         << (spooler.sessionMessages.empty() ? "no message" : Utf8(spooler.sessionMessages[0]));
   }
