@@ -154,9 +154,13 @@ DWORD WINAPI DoXcvDataPort(HANDLE handle, LPCWSTR command, PBYTE input, DWORD in
                            PDWORD outputNeeded) {
   try {
     const auto& xcv = *static_cast<Xcv*>(handle);
+    if (outputNeeded == nullptr) return ERROR_INVALID_PARAMETER;
+    *outputNeeded = 0;
+    // The port's name, as whole UTF-16 characters, up to its NUL or the end of the input.
+    if (input == nullptr || inputSize < sizeof(wchar_t) || inputSize % sizeof(wchar_t) != 0)
+      return ERROR_INVALID_PARAMETER;
     const std::wstring name =
-        input != nullptr ? std::wstring(reinterpret_cast<const wchar_t*>(input), inputSize / sizeof(wchar_t)).c_str()
-                         : L"";
+        std::wstring(reinterpret_cast<const wchar_t*>(input), inputSize / sizeof(wchar_t)).c_str();
     const std::wstring verb = command != nullptr ? command : L"";
     if (verb == L"PortExists") {
       *outputNeeded = sizeof(DWORD);
