@@ -26,7 +26,7 @@ if [ -n "${XAUTHORITY:-}" ]; then cp "$XAUTHORITY" "$work/Xauthority" && chown "
 
 wine_as_user() {
   "${as_user[@]}" env HOME="$(getent passwd "$user" | cut -d: -f6)" DISPLAY="$DISPLAY" XAUTHORITY="$work/Xauthority" \
-    WINEPREFIX="$prefix" FOLVAREK_BUILD="$work" bash -c 'source "$0/scripts/wine-env"; "$@"' "$root" "$@"
+    WINEPREFIX="$prefix" FOLVAREK_BUILD="$work" FOLVAREK_RUN_PID="${FOLVAREK_RUN_PID:-}" bash -c 'source "$0/scripts/wine-env"; "$@"' "$root" "$@"
 }
 
 drive_c="$prefix/drive_c"
@@ -81,7 +81,7 @@ job() {
 }
 
 echo "standard user $user: fresh prefix $prefix"
-wine_as_user folvarek_new_prefix
+FOLVAREK_RUN_PID=$$ wine_as_user folvarek_new_prefix
 trap 'wine_as_user folvarek_end_prefix; chmod -R u+w "$prefix"' EXIT
 # The jobs here start saveprompt themselves: without a print driver in this prefix the installer
 # puts the programs in place and says, with 4, that it set up no print path.
