@@ -27,6 +27,7 @@ constexpr const char* kUsage =
     "  save TITLE NAME            choose NAME in a Save dialog\n"
     "  name TITLE                 print the file name a Save dialog shows\n"
     "  cancel TITLE               cancel a dialog\n"
+    "  run PROGRAM [ARGS...]      run PROGRAM with ARGS (joined as given) and print its exit code whole\n"
     "  hold FILE                  open FILE unshared, print \"held\", keep it open until the input ends\n"
     "  lock-key KEY               make HKLM\\KEY (made when missing) refuse to list its subkeys, so\n"
     "                             deleting a tree holding it fails; unlock-key KEY lifts that\n";
@@ -34,6 +35,18 @@ constexpr const char* kUsage =
 int Fail(const std::string& message) {
   std::fprintf(stderr, "uidriver: %s\n", message.c_str());
   return 1;
+}
+
+// Wine gives a shell only the low byte of a program's exit code (3010 arrives as 194).
+int Run(const std::string& program, const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
+  std::string line;
+  for (const auto& arg : args) line += (line.empty() ? "" : " ") + arg;
+  auto process = uidriver::Process::Start(program, line);
+  if (!process) return Fail("cannot start " + program);
+  const auto code = process->WaitExit(timeout);
+  if (!code) return Fail(program + " still runs");
+  std::printf("%lu\n", *code);
+  return 0;
 }
 
 // Keeps FILE open without sharing (as a program using it would) until the caller closes our input
@@ -84,6 +97,7 @@ int main(int argc, char** argv) {
   }
   const std::string& action = args[0];
   const std::string& title = args[1];
+  if (action == "run") return Run(args[1], std::vector<std::string>(args.begin() + 2, args.end()), timeout);
   if (action == "hold" && args.size() == 2) return Hold(args[1]);
   if ((action == "lock-key" || action == "unlock-key") && args.size() == 2)
     return LockKey(args[1], action == "lock-key");
