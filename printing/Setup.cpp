@@ -304,9 +304,13 @@ int Uninstall() {
   win::UniquePrinter printer;
   PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
   if (OpenPrinterW(const_cast<wchar_t*>(kPrinterName), printer.put(), &all)) {
-    // A printer with jobs is only marked for deletion, and its monitor stays in use: the queue goes first.
-    if (!SetPrinterW(printer.get(), 0, nullptr, PRINTER_CONTROL_PURGE))
-      ok = Failed(L"Could not clear the queue of \"Folvarek\"", GetLastError());
+    // A printer with jobs is only marked for deletion, and its monitor stays in use: the queue goes
+    // first. When it cannot (Wine has no PRINTER_CONTROL_PURGE), a monitor still in use is what
+    // fails below.
+    if (!SetPrinterW(printer.get(), 0, nullptr, PRINTER_CONTROL_PURGE)) {
+      const DWORD error = GetLastError();
+      Failed(L"Could not clear the queue of \"Folvarek\"", error);
+    }
     if (!DeletePrinter(printer.get())) ok = Failed(L"Could not remove the printer \"Folvarek\"", GetLastError());
     printer.reset();  // the printer goes with its last handle, before its port can
   }
@@ -319,9 +323,8 @@ int Uninstall() {
   if (monitor != ERROR_SUCCESS && monitor != ERROR_UNKNOWN_PRINT_MONITOR) {
     ok = Failed(L"Could not remove the port monitor", monitor);
   } else {
-    // Only a monitor the spooler let go loses its key: with the key gone, a monitor still in use
-    // would be left without its ports. Wine's DeleteMonitor says "unknown monitor" also when it
-    // could not delete the key, so whether the key went is seen here.
+    // Only a monitor the spooler let go (or never knew) loses its key: with the key gone, a monitor
+    // still in use would be left without its ports. A key that stays is a monitor that stays.
     const LSTATUS key = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMonitorKey);
     if (key != ERROR_SUCCESS && key != ERROR_FILE_NOT_FOUND) {
       ok = Failed(L"Could not remove the port monitor", key);

@@ -258,6 +258,7 @@ reinstall() {
   wine reg add 'HKLM\System\CurrentControlSet\Control\Print\Printers\Folvarek' /v Port /d LPT1: /f >/dev/null
   expect_eq "$(exit_code)" 0
   event_source_registered || fail "the event log source is not registered"
+  expect_eq "$(wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Printers\Folvarek' /v Port | tr -d '\r' | sed -n 's/.*REG_SZ *//p')" FOLVAREK:
   cmp -s "$app/saveprompt.exe" "$(dirname "$installer")/../saveprompt/saveprompt.exe" || fail "saveprompt.exe was not replaced"
   [ -e "$queue/Queued before.pdf" ] || fail "the queued job was lost"
   expect_eq "$(wine reg query 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve | tr -d '\r' | sed -n 's/.*REG_SZ *//p')" 'C:\Out'
