@@ -8,7 +8,8 @@
 ; program in use in a user's session is replaced at the next restart (1, 3 and 4 come first).
 ; The uninstaller's: 0 done, 3010 done but a file in use goes at the next restart, 1 the print path
 ; could not be removed, so nothing else was and it can be run again. Like every NSIS uninstaller it
-; runs from a copy of itself, so only a run with _?=FOLDER (last, unquoted) waits and returns them.
+; runs from a copy of itself, so only a run with _?=FOLDER (last, unquoted) waits and returns them;
+; that run leaves uninstall.exe in FOLDER.
 
 Unicode true
 Target amd64-unicode
@@ -192,9 +193,9 @@ Section "Uninstall"
   Pop $PrintPath
   ${If} $PrintPath != 0
     ${If} ${FileExists} "$INSTDIR\uninstall.exe"
-      MessageBox MB_OK|MB_ICONEXCLAMATION "The printer $\"Folvarek$\", its port or its port monitor could not be removed (see the details), so nothing else was. Restart Windows and run the uninstaller again." /SD IDOK
+      MessageBox MB_OK|MB_ICONEXCLAMATION "The printer $\"Folvarek$\", its port, its port monitor or its event log source could not be removed (see the details), so nothing else was. Restart Windows and run the uninstaller again." /SD IDOK
     ${Else}
-      MessageBox MB_OK|MB_ICONEXCLAMATION "The printer $\"Folvarek$\", its port or its port monitor could not be removed (see the details), so nothing else was. Restart Windows, install Folvarek again, then uninstall it." /SD IDOK
+      MessageBox MB_OK|MB_ICONEXCLAMATION "The printer $\"Folvarek$\", its port, its port monitor or its event log source could not be removed (see the details), so nothing else was. Restart Windows, install Folvarek again, then uninstall it." /SD IDOK
     ${EndIf}
     SetErrorLevel 1
     Return
@@ -208,7 +209,8 @@ Section "Uninstall"
   Delete /REBOOTOK "$SYSDIR\Kestrix.tlb"
   Delete /REBOOTOK "$SYSDIR\Kestrix.dll"
   Delete /REBOOTOK "$INSTDIR\printsetup.exe"
-  Delete /REBOOTOK "$INSTDIR\uninstall.exe"
+  ; Run in place (_?=), the uninstaller cannot delete itself: it stays, needing no restart.
+  Delete "$INSTDIR\uninstall.exe"
   !insertmacro RemoveProgram jobrunner.exe
   !insertmacro RemoveProgram saveprompt.exe
   !insertmacro RemoveProgram settingsdesk.exe
