@@ -87,7 +87,7 @@ bool ProtectedPrintOn() {
 
 // Runs `commandLine` without a window and waits for it, at most `timeoutMs`: its exit code, or
 // nothing (said) when it could not start or is still running, which it is then left to finish.
-std::optional<DWORD> RunHidden(std::wstring commandLine, const std::wstring& program, DWORD timeoutMs) {
+[[nodiscard]] std::optional<DWORD> RunHidden(std::wstring commandLine, const std::wstring& program, DWORD timeoutMs) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -97,10 +97,14 @@ std::optional<DWORD> RunHidden(std::wstring commandLine, const std::wstring& pro
     return Failed(L"Could not run " + program, error), std::nullopt;
   }
   const win::UniqueHandle thread(process.hThread), running(process.hProcess);
-  DWORD code = 0;
-  if (WaitForSingleObject(running.get(), timeoutMs) != WAIT_OBJECT_0 || !GetExitCodeProcess(running.get(), &code)) {
+  if (WaitForSingleObject(running.get(), timeoutMs) != WAIT_OBJECT_0) {
     Say(program + L" did not finish within " + std::to_wstring(timeoutMs / 60000) + L" minutes; it is left to finish.");
     return std::nullopt;
+  }
+  DWORD code = 0;
+  if (!GetExitCodeProcess(running.get(), &code)) {
+    const DWORD error = GetLastError();
+    return Failed(L"Could not read how " + program + L" ended", error), std::nullopt;
   }
   return code;
 }
@@ -122,15 +126,20 @@ void TurnOnPdfFeature() {
   Say(L"dism.exe could not turn the feature on: exit code " + std::to_wstring(*code) + L" (" + hex + L").");
 }
 
-win::UniqueService OpenSpooler(DWORD access) {
-  const win::UniqueService manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+// The spooler service, or nothing with the last error set.
+[[nodiscard]] win::UniqueService OpenSpooler(DWORD access) {
+  win::UniqueService manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) return {};
-  return win::UniqueService(OpenServiceW(manager.get(), L"Spooler", access));
+  win::UniqueService spooler(OpenServiceW(manager.get(), L"Spooler", access));
+  const DWORD error = spooler ? ERROR_SUCCESS : GetLastError();
+  manager.reset();  // closing it may set the last error too
+  SetLastError(error);
+  return spooler;
 }
 
 // Waits, at most 30 seconds, for the spooler to reach `state`: ERROR_SUCCESS, or why it did not
 // (ERROR_SERVICE_REQUEST_TIMEOUT when it was not there in time).
-DWORD Reach(SC_HANDLE spooler, DWORD state) {
+[[nodiscard]] DWORD Reach(SC_HANDLE spooler, DWORD state) {
   for (int tries = 0; tries < 300; ++tries) {
     SERVICE_STATUS status{};
     if (!QueryServiceStatus(spooler, &status)) return GetLastError();
@@ -158,7 +167,7 @@ int StopSpooler() {
 
 // Whether the spooler runs, started when it does not (after the installer stopped it, or an
 // administrator did); said when it does not.
-bool StartSpooler() {
+[[nodiscard]] bool StartSpooler() {
   const win::UniqueService spooler = OpenSpooler(SERVICE_START | SERVICE_QUERY_STATUS);
   if (!spooler) {
     const DWORD error = GetLastError();
@@ -173,7 +182,7 @@ bool StartSpooler() {
 
 // The monitor reports to the Application event log under our source; Event Viewer takes the text of
 // its entries from the message table in the monitor DLL, named as the system expands it.
-bool AddEventSource() {
+[[nodiscard]] bool AddEventSource() {
   const std::wstring file = std::wstring(L"%SystemRoot%\\System32\\") + kMonitorDll;
   const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
   win::UniqueHKey key;
@@ -194,7 +203,7 @@ bool AddEventSource() {
 
 // A printer "Folvarek" already there (an earlier install, or one an administrator changed) prints
 // to PDF only on our port and the PDF driver: it is set onto them.
-bool PrinterOnOurPort() {
+[[nodiscard]] bool PrinterOnOurPort() {
   win::UniquePrinter printer;
   PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
   DWORD needed = 0;

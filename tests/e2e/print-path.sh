@@ -240,7 +240,7 @@ check_no_print_path() {
 reinstall() {
   # wineboot -i leaves a new prefix two service managers, under which no service starts (1053): a
   # restarted Wine server has one, as Windows after a restart, and the spooler runs.
-  wineserver -k; wineserver -p; wine sc start spooler >/dev/null
+  wineserver -k; wineserver -w; wineserver -p; wine sc start spooler >/dev/null
   coproc held { driver hold 'C:\windows\system32\folvarekmon.dll'; }
   read -r -t 20 _ <&"${held[0]}" || fail "could not hold the monitor DLL"
   expect_eq "$(exit_code)" 1
