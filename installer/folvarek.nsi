@@ -4,7 +4,12 @@
 ; Silent with /S. The uninstaller keeps the settings tree unless run with /REMOVESETTINGS (silent)
 ; or told so when it asks. Exit codes, from printsetup's: 0 done, 1 a step failed, 3 Windows
 ; protected print mode is on, 4 no "Microsoft Print To PDF", 5 /D= names a folder outside Program
-; Files; in 3 and 4 the programs are installed but nothing of the print path.
+; Files; in 3 and 4 the programs are installed but nothing of the print path. 3010: done, but a
+; program in use in a user's session is replaced at the next restart (1, 3 and 4 come first).
+; The uninstaller's: 0 done, 3010 done but a file in use goes at the next restart, 1 the print path
+; could not be removed, so nothing else was and it can be run again. Like every NSIS uninstaller it
+; runs from a copy of itself, so only a run with _?=FOLDER (last, unquoted) waits and returns them;
+; that run leaves uninstall.exe in FOLDER.
 
 Unicode true
 Target amd64-unicode
@@ -18,6 +23,45 @@ SetCompressor /SOLID lzma
 !define PRODUCT "Folvarek"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Folvarek"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+
+Var PrintPath  ; printsetup's exit code
+Var Stopped    ; 1 once the spooler was stopped for the monitor's copy
+
+; A program users run in their sessions (jobrunner, saveprompt and the rest) cannot be overwritten
+; while it runs: the new one then waits beside it and replaces it at the next restart, which sets
+; the reboot flag. A replacement an earlier install left for the restart goes when the program is
+; replaced at once, or the restart would bring that older copy back.
+!macro Program NAME SOURCE
+  SetOverwrite try
+  ClearErrors
+  File "/oname=$INSTDIR\${NAME}" "${SOURCE}"
+  SetOverwrite on
+  ${If} ${Errors}
+    File "/oname=$INSTDIR\${NAME}.new" "${SOURCE}"
+    Rename /REBOOTOK "$INSTDIR\${NAME}.new" "$INSTDIR\${NAME}"
+    DetailPrint "$INSTDIR\${NAME} is in use: it is replaced when Windows restarts."
+  ${Else}
+    Delete "$INSTDIR\${NAME}.new"
+  ${EndIf}
+!macroend
+
+; A program, and a replacement an install left beside it for the restart; what is in use goes at
+; the next restart.
+!macro RemoveProgram NAME
+  Delete /REBOOTOK "$INSTDIR\${NAME}"
+  Delete /REBOOTOK "$INSTDIR\${NAME}.new"
+!macroend
+
+; Whatever was left for the restart is said, and makes the exit code 3010 unless WORSE (the code
+; already set, 0 for none) says more.
+!macro RestartCode WORSE
+  ${If} ${RebootFlag}
+    MessageBox MB_OK|MB_ICONINFORMATION "Restart Windows to finish: some Folvarek files are in use and are replaced or removed then." /SD IDOK
+    ${If} ${WORSE} == 0
+      SetErrorLevel 3010
+    ${EndIf}
+  ${EndIf}
+!macroend
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -55,9 +99,9 @@ Section "Folvarek"
   ${EndIf}
 
   SetOutPath "$INSTDIR"
-  File "/oname=saveprompt.exe" "${SAVEPROMPT}"
-  File "/oname=settingsdesk.exe" "${SETTINGSDESK}"
-  File "/oname=pdfenc.exe" "${PDFENC}"
+  !insertmacro Program saveprompt.exe "${SAVEPROMPT}"
+  !insertmacro Program settingsdesk.exe "${SETTINGSDESK}"
+  !insertmacro Program pdfenc.exe "${PDFENC}"
 
   ; The stamp tool and the default stamp live in the system folder; each job copies them into
   ; a folder of the user who printed.
@@ -68,13 +112,16 @@ Section "Folvarek"
 
   ; The print path: the port monitor in the system folder, the queue runner (also at every logon,
   ; for jobs printed while nobody could be asked) and the printer "Folvarek" on its port.
-  File "/oname=jobrunner.exe" "${JOBRUNNER}"
+  !insertmacro Program jobrunner.exe "${JOBRUNNER}"
+  ; Runs only while this installs (and is run from here: it names the runner beside it).
   File "/oname=printsetup.exe" "${PRINTSETUP}"
   ; The spooler keeps a monitor loaded: over an install, it is stopped for the copy (its queue is
-  ; kept) and printsetup starts it again.
+  ; kept) and started again, by printsetup install or, when the copy fails, at once.
+  StrCpy $Stopped 0
   ${If} ${FileExists} "$SYSDIR\folvarekmon.dll"
     nsExec::ExecToLog '"$INSTDIR\printsetup.exe" stop-spooler'
     Pop $0
+    StrCpy $Stopped 1
   ${EndIf}
   SetOutPath "$SYSDIR"
   SetOverwrite try
@@ -84,23 +131,28 @@ Section "Folvarek"
   SetOutPath "$INSTDIR"
   ${If} ${Errors}
     DetailPrint "The port monitor $SYSDIR\folvarekmon.dll is in use and could not be replaced."
-    StrCpy $0 1
+    ${If} $Stopped == 1
+      nsExec::ExecToLog '"$INSTDIR\printsetup.exe" start-spooler'
+      Pop $0
+    ${EndIf}
+    StrCpy $PrintPath 1
   ${Else}
     nsExec::ExecToStack '"$INSTDIR\printsetup.exe" install'
-    Pop $0
+    Pop $PrintPath
     Pop $1
     DetailPrint "$1"
   ${EndIf}
-  ${If} $0 == 0
+  ${If} $PrintPath == 0
     WriteRegStr HKLM "${RUN_KEY}" "Folvarek" '"$INSTDIR\jobrunner.exe"'
-  ${ElseIf} $0 == 3
-  ${OrIf} $0 == 4
+  ${ElseIf} $PrintPath == 3
+  ${OrIf} $PrintPath == 4
     ; No half print path: no monitor, port or logon entry without the printer.
     Delete "$SYSDIR\folvarekmon.dll"
     DeleteRegValue HKLM "${RUN_KEY}" "Folvarek"
     MessageBox MB_OK|MB_ICONEXCLAMATION "$1$\nThe rest of Folvarek is installed." /SD IDOK
-    SetErrorLevel $0
+    SetErrorLevel $PrintPath
   ${Else}
+    StrCpy $PrintPath 1
     MessageBox MB_OK|MB_ICONEXCLAMATION "The printer $\"Folvarek$\" could not be set up (see the details). The rest of Folvarek is installed." /SD IDOK
     SetErrorLevel 1
   ${EndIf}
@@ -129,33 +181,48 @@ Section "Folvarek"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+  !insertmacro RestartCode $PrintPath
 SectionEnd
 
 Section "Uninstall"
   SetShellVarContext all
-  Delete "$SMPROGRAMS\Folvarek Settings.lnk"
-  ; Printer, port and monitor go first, while printsetup is still there. Queued jobs stay with
-  ; their users; a monitor DLL the spooler still holds goes at the next restart.
+  ; Printer, port, monitor and event log source go first, while printsetup is still there. Queued
+  ; jobs stay with their users. When any of them stays, so does everything else: the uninstaller,
+  ; printsetup and the Add/Remove Programs entry can then finish the job at a second run.
   nsExec::ExecToLog '"$INSTDIR\printsetup.exe" uninstall'
-  Pop $0
-  ${If} $0 != 0
-    MessageBox MB_OK|MB_ICONEXCLAMATION "The printer $\"Folvarek$\", its port or its port monitor could not be removed (see the details). Restart Windows and run the uninstaller again." /SD IDOK
+  Pop $PrintPath
+  ${If} $PrintPath != 0
+    ${If} ${FileExists} "$INSTDIR\uninstall.exe"
+      MessageBox MB_OK|MB_ICONEXCLAMATION "The printer $\"Folvarek$\", its port, its port monitor or its event log source could not be removed (see the details), so nothing else was. Restart Windows and run the uninstaller again." /SD IDOK
+    ${Else}
+      MessageBox MB_OK|MB_ICONEXCLAMATION "The printer $\"Folvarek$\", its port, its port monitor or its event log source could not be removed (see the details), so nothing else was. Restart Windows, install Folvarek again, then uninstall it." /SD IDOK
+    ${EndIf}
     SetErrorLevel 1
+    Return
   ${EndIf}
+
+  Delete "$SMPROGRAMS\Folvarek Settings.lnk"
   DeleteRegValue HKLM "${RUN_KEY}" "Folvarek"
+  ; Files in use (a monitor DLL the spooler still holds, a program running in a user's session) go
+  ; at the next restart, and the folder then with them.
   Delete /REBOOTOK "$SYSDIR\folvarekmon.dll"
-  Delete "$INSTDIR\printsetup.exe"
-  Delete "$INSTDIR\jobrunner.exe"
-  Delete "$INSTDIR\saveprompt.exe"
-  Delete "$INSTDIR\settingsdesk.exe"
-  Delete "$INSTDIR\pdfenc.exe"
+  Delete /REBOOTOK "$SYSDIR\Kestrix.tlb"
+  Delete /REBOOTOK "$SYSDIR\Kestrix.dll"
+  Delete /REBOOTOK "$INSTDIR\printsetup.exe"
+  ; Run in place (_?=), the uninstaller cannot delete itself: it stays, needing no restart.
   Delete "$INSTDIR\uninstall.exe"
+  !insertmacro RemoveProgram jobrunner.exe
+  !insertmacro RemoveProgram saveprompt.exe
+  !insertmacro RemoveProgram settingsdesk.exe
+  !insertmacro RemoveProgram pdfenc.exe
   ; Earlier versions kept the scratch folder here. Only an empty one goes: a job's PDF still
   ; waiting there is the user's.
   RMDir "$INSTDIR\temp"
-  RMDir "$INSTDIR"
-  Delete "$SYSDIR\Kestrix.tlb"
-  Delete "$SYSDIR\Kestrix.dll"
+  ${If} ${RebootFlag}
+    RMDir /REBOOTOK "$INSTDIR"
+  ${Else}
+    RMDir "$INSTDIR"
+  ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 
   ${GetParameters} $R0
@@ -168,4 +235,5 @@ Section "Uninstall"
       DeleteRegKey HKLM "Software\Folvarek"
     keep:
   ${EndIf}
+  !insertmacro RestartCode 0
 SectionEnd

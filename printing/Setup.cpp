@@ -1,22 +1,24 @@
 // printsetup.exe: puts the print path in place for the installer, and takes it away for the
-// uninstaller.
-//   printsetup install        the monitor, its port "FOLVAREK:" and the printer "Folvarek" on the
-//                             "Microsoft Print To PDF" driver (turning that optional feature on when
-//                             Windows has it off), all or nothing
-//   printsetup uninstall      the printer's queue purged, then printer, port and monitor removed
+// uninstaller. Each step that fails is said on the standard output.
+//   printsetup install        the spooler started, the event log source "Folvarek", the monitor, its
+//                             port "FOLVAREK:" and the printer "Folvarek" on the "Microsoft Print To
+//                             PDF" driver (turning that optional feature on when Windows has it off),
+//                             or nothing of them where Windows cannot have them; a printer "Folvarek"
+//                             already there is set onto that port and driver
+//   printsetup uninstall      the printer's queue purged, then printer, port, monitor and event log
+//                             source removed
 //   printsetup stop-spooler   stops the spooler (its queue is kept) so a loaded monitor can be replaced
+//   printsetup start-spooler  starts it again, for an install that stopped it and cannot go on
 //   printsetup folder DIR     whether DIR may hold the programs
-// Exit codes (SetupResult): 0 done, 1 failed, 3 protected print mode is on, 4 no "Microsoft Print To
-// PDF", 5 the folder is not allowed.
+// Exit codes (SetupResult): 0 done (for start-spooler: the spooler runs), 1 failed, 3 protected print
+// mode is on, 4 no "Microsoft Print To PDF", 5 the folder is not allowed.
 #include <windows.h>
 #include <winspool.h>
-#include <aclapi.h>
-#include <sddl.h>
-
 #include <shlobj.h>
 
 #include <cstdio>
 #include <cwchar>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,76 +85,155 @@ bool ProtectedPrintOn() {
          on != 0;
 }
 
-// Runs `commandLine` without a window and waits for it, at most `timeoutMs`.
-bool RunHidden(std::wstring commandLine, DWORD timeoutMs) {
+// Runs `commandLine` without a window and waits for it, at most `timeoutMs`: its exit code, or
+// nothing (said) when it could not start or is still running, which it is then left to finish.
+[[nodiscard]] std::optional<DWORD> RunHidden(std::wstring commandLine, const std::wstring& program, DWORD timeoutMs) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                       &startup, &process)) {
-    return false;
+    const DWORD error = GetLastError();
+    return Failed(L"Could not run " + program, error), std::nullopt;
   }
-  const win::UniqueHandle thread(process.hThread), program(process.hProcess);
-  const bool ended = WaitForSingleObject(program.get(), timeoutMs) == WAIT_OBJECT_0;
-  DWORD code = 1;
-  GetExitCodeProcess(program.get(), &code);
-  return ended && code == 0;
+  const win::UniqueHandle thread(process.hThread), running(process.hProcess);
+  if (WaitForSingleObject(running.get(), timeoutMs) != WAIT_OBJECT_0) {
+    Say(program + L" did not finish within " + std::to_wstring(timeoutMs / 60000) + L" minutes; it is left to finish.");
+    return std::nullopt;
+  }
+  DWORD code = 0;
+  if (!GetExitCodeProcess(running.get(), &code)) {
+    const DWORD error = GetLastError();
+    return Failed(L"Could not read how " + program + L" ended", error), std::nullopt;
+  }
+  return code;
 }
 
 // "Microsoft Print To PDF" is an optional feature of Windows 10 and 11 that can be turned off.
+// Whether it came is then seen in the driver list.
 void TurnOnPdfFeature() {
   wchar_t system[MAX_PATH];
   GetSystemDirectoryW(system, MAX_PATH);
   Say(L"Turning on the Windows feature \"Microsoft Print to PDF\"...");
-  RunHidden(L"\"" + std::wstring(system) +
-                L"\\dism.exe\" /Online /Enable-Feature "
-                L"/FeatureName:Printing-PrintToPDFServices-Features /All /NoRestart /Quiet",
-            10 * 60 * 1000);
+  const auto code = RunHidden(L"\"" + std::wstring(system) +
+                                  L"\\dism.exe\" /Online /Enable-Feature "
+                                  L"/FeatureName:Printing-PrintToPDFServices-Features /All /NoRestart /Quiet",
+                              L"dism.exe", 10 * 60 * 1000);
+  // 3010: turned on, finished at the next restart.
+  if (!code || *code == ERROR_SUCCESS || *code == ERROR_SUCCESS_REBOOT_REQUIRED) return;
+  wchar_t hex[16];
+  std::swprintf(hex, 16, L"0x%08lX", *code);
+  Say(L"dism.exe could not turn the feature on: exit code " + std::to_wstring(*code) + L" (" + hex + L").");
 }
 
-SC_HANDLE OpenSpooler(DWORD access) {
-  const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (manager == nullptr) return nullptr;
-  const SC_HANDLE spooler = OpenServiceW(manager, L"Spooler", access);
-  CloseServiceHandle(manager);
+// The spooler service, or nothing with the last error set.
+[[nodiscard]] win::UniqueService OpenSpooler(DWORD access) {
+  win::UniqueService manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return {};
+  win::UniqueService spooler(OpenServiceW(manager.get(), L"Spooler", access));
+  const DWORD error = spooler ? ERROR_SUCCESS : GetLastError();
+  manager.reset();  // closing it may set the last error too
+  SetLastError(error);
   return spooler;
 }
 
-// Waits, bounded, for the spooler to reach `state`.
-bool SpoolerReaches(SC_HANDLE spooler, DWORD state) {
+// Waits, at most 30 seconds, for the spooler to reach `state`: ERROR_SUCCESS, or why it did not
+// (ERROR_SERVICE_REQUEST_TIMEOUT when it was not there in time).
+[[nodiscard]] DWORD Reach(SC_HANDLE spooler, DWORD state) {
   for (int tries = 0; tries < 300; ++tries) {
     SERVICE_STATUS status{};
-    if (!QueryServiceStatus(spooler, &status)) return false;
-    if (status.dwCurrentState == state) return true;
+    if (!QueryServiceStatus(spooler, &status)) return GetLastError();
+    if (status.dwCurrentState == state) return ERROR_SUCCESS;
     Sleep(100);
   }
-  return false;
+  return ERROR_SERVICE_REQUEST_TIMEOUT;
 }
 
+// So that a loaded monitor DLL can be replaced; the spooler keeps its queue.
 int StopSpooler() {
-  const SC_HANDLE spooler = OpenSpooler(SERVICE_STOP | SERVICE_QUERY_STATUS);
-  if (spooler == nullptr) return Exit(SetupResult::Done);  // no spooler service: nothing holds the monitor
+  const win::UniqueService spooler = OpenSpooler(SERVICE_STOP | SERVICE_QUERY_STATUS);
+  if (!spooler) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_SERVICE_DOES_NOT_EXIST) return Exit(SetupResult::Done);  // nothing holds the monitor
+    return Failed(L"Could not reach the print spooler", error), Exit(SetupResult::Failed);
+  }
   SERVICE_STATUS status{};
-  ControlService(spooler, SERVICE_CONTROL_STOP, &status);
-  const bool stopped = SpoolerReaches(spooler, SERVICE_STOPPED);
-  const DWORD error = GetLastError();
-  CloseServiceHandle(spooler);
-  if (!stopped) return Failed(L"Could not stop the print spooler", error), Exit(SetupResult::Failed);
+  const DWORD refused = ControlService(spooler.get(), SERVICE_CONTROL_STOP, &status) ? ERROR_SUCCESS : GetLastError();
+  const DWORD error =
+      refused == ERROR_SUCCESS || refused == ERROR_SERVICE_NOT_ACTIVE ? Reach(spooler.get(), SERVICE_STOPPED) : refused;
+  if (error != ERROR_SUCCESS) return Failed(L"Could not stop the print spooler", error), Exit(SetupResult::Failed);
   return Exit(SetupResult::Done);
 }
 
-// Started again after a reinstall stopped it; already running is fine.
-void StartSpooler() {
-  const SC_HANDLE spooler = OpenSpooler(SERVICE_START | SERVICE_QUERY_STATUS);
-  if (spooler == nullptr) return;
-  if (StartServiceW(spooler, 0, nullptr) || GetLastError() == ERROR_SERVICE_ALREADY_RUNNING) {
-    SpoolerReaches(spooler, SERVICE_RUNNING);
+// Whether the spooler runs, started when it does not (after the installer stopped it, or an
+// administrator did); said when it does not.
+[[nodiscard]] bool StartSpooler() {
+  const win::UniqueService spooler = OpenSpooler(SERVICE_START | SERVICE_QUERY_STATUS);
+  if (!spooler) {
+    const DWORD error = GetLastError();
+    return Failed(L"Could not reach the print spooler", error);
   }
-  CloseServiceHandle(spooler);
+  const DWORD refused = StartServiceW(spooler.get(), 0, nullptr) ? ERROR_SUCCESS : GetLastError();
+  const DWORD error = refused == ERROR_SUCCESS || refused == ERROR_SERVICE_ALREADY_RUNNING
+                          ? Reach(spooler.get(), SERVICE_RUNNING)
+                          : refused;
+  return error == ERROR_SUCCESS || Failed(L"Could not start the print spooler", error);
+}
+
+// The monitor reports to the Application event log under our source; Event Viewer takes the text of
+// its entries from the message table in the monitor DLL, named as the system expands it.
+[[nodiscard]] bool AddEventSource() {
+  const std::wstring file = std::wstring(L"%SystemRoot%\\System32\\") + kMonitorDll;
+  const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+  win::UniqueHKey key;
+  LSTATUS status =
+      RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
+  if (status == ERROR_SUCCESS) {
+    status =
+        RegSetValueExW(key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
+                       static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
+  }
+  if (status == ERROR_SUCCESS) {
+    status =
+        RegSetValueExW(key.get(), L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types), sizeof types);
+  }
+  return status == ERROR_SUCCESS ||
+         Failed(L"Could not register the event log source \"" + std::wstring(kEventSource) + L"\"", status);
+}
+
+// A printer "Folvarek" already there (an earlier install, or one an administrator changed) prints
+// to PDF only on our port and the PDF driver: it is set onto them.
+[[nodiscard]] bool PrinterOnOurPort() {
+  win::UniquePrinter printer;
+  PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  DWORD needed = 0;
+  std::vector<BYTE> buffer;
+  if (OpenPrinterW(const_cast<wchar_t*>(kPrinterName), printer.put(), &all)) {
+    GetPrinterW(printer.get(), 2, nullptr, 0, &needed);
+    buffer.resize(needed);
+  }
+  if (buffer.empty() || !GetPrinterW(printer.get(), 2, buffer.data(), needed, &needed)) {
+    const DWORD error = GetLastError();
+    return Failed(L"Could not read the printer \"Folvarek\"", error);
+  }
+  auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data());
+  const auto same = [](const wchar_t* a, const wchar_t* b) { return a != nullptr && _wcsicmp(a, b) == 0; };
+  if (same(info->pPortName, kPortName) && same(info->pDriverName, kDriverName)) return true;
+  // Everything else stays as GetPrinter gave it.
+  info->pPortName = const_cast<wchar_t*>(kPortName);
+  info->pDriverName = const_cast<wchar_t*>(kDriverName);
+  if (!SetPrinterW(printer.get(), 2, buffer.data(), 0)) {
+    const DWORD error = GetLastError();
+    return Failed(L"Could not set the printer \"Folvarek\" onto the port FOLVAREK: and its driver", error);
+  }
+  Say(L"The printer \"Folvarek\" was set onto the port FOLVAREK: and the driver \"Microsoft Print To PDF\".");
+  return true;
 }
 
 int Install() {
-  StartSpooler();
+  // Without the spooler each step below that needs it fails and says why. Under Wine, which runs the
+  // print path in the printing program, none does, and a new prefix's spooler may not start.
+  if (!StartSpooler()) Say(L"Setting up the printer \"Folvarek\" all the same.");
   folvarek::PrintSupport support{WindowsBuild(), ProtectedPrintOn(), DriverInstalled(), false};
   for (;;) {
     switch (folvarek::NextSetupStep(support)) {
@@ -180,6 +261,7 @@ int Install() {
     break;
   }
 
+  if (!AddEventSource()) return Exit(SetupResult::Failed);
   MONITOR_INFO_2W monitor{const_cast<wchar_t*>(kMonitorName), nullptr, const_cast<wchar_t*>(kMonitorDll)};
   if (!AddMonitorW(nullptr, 2, reinterpret_cast<BYTE*>(&monitor)) &&
       GetLastError() != ERROR_PRINT_MONITOR_ALREADY_INSTALLED) {
@@ -206,6 +288,7 @@ int Install() {
   if (!added && GetLastError() != ERROR_PRINTER_ALREADY_EXISTS) {
     return Failed(L"Could not add the printer \"Folvarek\"", GetLastError()), Exit(SetupResult::Failed);
   }
+  if (!added && !PrinterOnOurPort()) return Exit(SetupResult::Failed);
   Say(L"The printer \"Folvarek\" is ready.");
   return Exit(SetupResult::Done);
 }
@@ -230,9 +313,13 @@ int Uninstall() {
   win::UniquePrinter printer;
   PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
   if (OpenPrinterW(const_cast<wchar_t*>(kPrinterName), printer.put(), &all)) {
-    // A printer with jobs is only marked for deletion, and its monitor stays in use: the queue goes first.
-    if (!SetPrinterW(printer.get(), 0, nullptr, PRINTER_CONTROL_PURGE))
-      ok = Failed(L"Could not clear the queue of \"Folvarek\"", GetLastError());
+    // A printer with jobs is only marked for deletion, and its monitor stays in use: the queue goes
+    // first. When it cannot (Wine has no PRINTER_CONTROL_PURGE), a monitor still in use is what
+    // fails below.
+    if (!SetPrinterW(printer.get(), 0, nullptr, PRINTER_CONTROL_PURGE)) {
+      const DWORD error = GetLastError();
+      Failed(L"Could not clear the queue of \"Folvarek\"", error);
+    }
     if (!DeletePrinter(printer.get())) ok = Failed(L"Could not remove the printer \"Folvarek\"", GetLastError());
     printer.reset();  // the printer goes with its last handle, before its port can
   }
@@ -240,13 +327,23 @@ int Uninstall() {
   if (port != ERROR_SUCCESS && port != ERROR_UNKNOWN_PORT && port != ERROR_UNKNOWN_PRINT_MONITOR) {
     ok = Failed(L"Could not remove the port FOLVAREK:", port);
   }
-  if (DeleteMonitorW(nullptr, nullptr, const_cast<wchar_t*>(kMonitorName)) ||
-      GetLastError() == ERROR_UNKNOWN_PRINT_MONITOR) {
-    // Only a monitor the spooler let go loses its key: with the key gone, a monitor still in use
-    // would be left without its ports.
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMonitorKey);
+  const DWORD monitor =
+      DeleteMonitorW(nullptr, nullptr, const_cast<wchar_t*>(kMonitorName)) ? ERROR_SUCCESS : GetLastError();
+  if (monitor != ERROR_SUCCESS && monitor != ERROR_UNKNOWN_PRINT_MONITOR) {
+    ok = Failed(L"Could not remove the port monitor", monitor);
   } else {
-    ok = Failed(L"Could not remove the port monitor", GetLastError());
+    // Only a monitor the spooler let go (or never knew) loses its key: with the key gone, a monitor
+    // still in use would be left without its ports. A key that stays is a monitor that stays.
+    const LSTATUS key = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMonitorKey);
+    if (key != ERROR_SUCCESS && key != ERROR_FILE_NOT_FOUND) {
+      ok = Failed(L"Could not remove the port monitor", key);
+    } else {
+      // The event log source goes with the monitor that reports under it.
+      const LSTATUS source = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kEventSourceKey);
+      if (source != ERROR_SUCCESS && source != ERROR_FILE_NOT_FOUND) {
+        ok = Failed(L"Could not remove the event log source \"" + std::wstring(kEventSource) + L"\"", source);
+      }
+    }
   }
   return Exit(ok ? SetupResult::Done : SetupResult::Failed);
 }
@@ -258,7 +355,8 @@ int wmain(int argc, wchar_t** argv) {
   if (action == L"install") return Install();
   if (action == L"uninstall") return Uninstall();
   if (action == L"stop-spooler") return StopSpooler();
+  if (action == L"start-spooler") return Exit(StartSpooler() ? SetupResult::Done : SetupResult::Failed);
   if (argc == 3 && std::wstring(argv[1]) == L"folder") return CheckFolder(argv[2]);
-  std::fputs("usage: printsetup install|uninstall|stop-spooler|folder DIR\n", stderr);
+  std::fputs("usage: printsetup install|uninstall|stop-spooler|start-spooler|folder DIR\n", stderr);
   return Exit(SetupResult::Failed);
 }

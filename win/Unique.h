@@ -52,7 +52,8 @@ using UniqueFind = Unique<HANDLE, &FindClose, -1>;
 using UniqueHKey = Unique<HKEY, &RegCloseKey>;
 using UniquePrinter = Unique<HANDLE, &ClosePrinter>;
 using UniqueEventSource = Unique<HANDLE, &DeregisterEventSource>;
-using UniqueFont = Unique<HFONT, &DeleteObject>;  // GDI objects: a line per kind a program holds
+using UniqueService = Unique<SC_HANDLE, &CloseServiceHandle>;  // the service manager and its services
+using UniqueFont = Unique<HFONT, &DeleteObject>;               // GDI objects: a line per kind a program holds
 template <typename T>
 using UniqueLocal = Unique<T*, &LocalFree>;  // what the system allocated with LocalAlloc for the caller
 template <typename T>

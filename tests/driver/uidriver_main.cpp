@@ -1,12 +1,18 @@
 // uidriver: the UI driver as a command, for scripts that play the user (the demo, the suite on the
-// installed product). One action per run; every wait is bounded.
+// installed product), and that hold what a scenario needs in use. One action per run; every wait is
+// bounded, but a hold's, which ends with the caller.
+#include <windows.h>
+#include <sddl.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "Text.h"
 #include "UiDriver.h"
+#include "Unique.h"
 
 namespace {
 
@@ -20,11 +26,60 @@ constexpr const char* kUsage =
     "  check TITLE CAPTION 0|1    click the check box until it is clear (0) or ticked (1)\n"
     "  save TITLE NAME            choose NAME in a Save dialog\n"
     "  name TITLE                 print the file name a Save dialog shows\n"
-    "  cancel TITLE               cancel a dialog\n";
+    "  cancel TITLE               cancel a dialog\n"
+    "  run PROGRAM [ARGS...]      run PROGRAM with ARGS (joined as given) and print its exit code whole\n"
+    "  hold FILE                  open FILE unshared, print \"held\", keep it open until the input ends\n"
+    "  lock-key KEY               make HKLM\\KEY (made when missing) refuse to list its subkeys, so\n"
+    "                             deleting a tree holding it fails; unlock-key KEY lifts that\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "uidriver: %s\n", message.c_str());
   return 1;
+}
+
+// Wine gives a shell only the low byte of a program's exit code (3010 arrives as 194).
+int Run(const std::string& program, const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
+  std::string line;
+  for (const auto& arg : args) line += (line.empty() ? "" : " ") + arg;
+  auto process = uidriver::Process::Start(program, line);
+  if (!process) return Fail("cannot start " + program);
+  const auto code = process->WaitExit(timeout);
+  if (!code) return Fail(program + " still runs");
+  std::printf("%lu\n", *code);
+  return 0;
+}
+
+// Keeps FILE open without sharing (as a program using it would) until the caller closes our input
+// or ends us.
+int Hold(const std::string& file) {
+  const win::UniqueFile held(
+      CreateFileW(win::Wide(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!held) {
+    const DWORD error = GetLastError();
+    return Fail("cannot open " + file + ": " + win::ErrorText(error));
+  }
+  std::puts("held");
+  std::fflush(stdout);
+  char buffer[64];
+  DWORD read = 0;
+  while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &read, nullptr) && read > 0) {}
+  return 0;
+}
+
+// Wine 8 ignores a key's denial of DELETE alone, but RegDeleteTree lists the subkeys of every key it
+// deletes: a key that refuses that makes the deletion of any tree holding it fail (access denied).
+int LockKey(const std::string& key, bool locked) {
+  win::UniqueHKey handle;
+  win::UniqueLocal<void> descriptor;
+  LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, win::Wide(key).c_str(), 0, nullptr, 0, WRITE_DAC, nullptr,
+                                   handle.put(), nullptr);
+  if (status == ERROR_SUCCESS &&
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(locked ? L"D:(D;;0x8;;;WD)(A;;KA;;;WD)" : L"D:(A;;KA;;;WD)",
+                                                            SDDL_REVISION_1, descriptor.put(), nullptr)) {
+    status = static_cast<LSTATUS>(GetLastError());
+  }
+  if (status == ERROR_SUCCESS) status = RegSetKeySecurity(handle.get(), DACL_SECURITY_INFORMATION, descriptor.get());
+  return status == ERROR_SUCCESS ? 0 : Fail("cannot set the access to " + key + ": " + win::ErrorText(status));
 }
 
 }  // namespace
@@ -42,6 +97,10 @@ int main(int argc, char** argv) {
   }
   const std::string& action = args[0];
   const std::string& title = args[1];
+  if (action == "run") return Run(args[1], std::vector<std::string>(args.begin() + 2, args.end()), timeout);
+  if (action == "hold" && args.size() == 2) return Hold(args[1]);
+  if ((action == "lock-key" || action == "unlock-key") && args.size() == 2)
+    return LockKey(args[1], action == "lock-key");
 
   if (action == "gone") {
     const HWND window = uidriver::WaitForWindow(title, std::chrono::milliseconds(0));

@@ -19,6 +19,8 @@ queue="$local_data/jobs"
 scratch="$local_data/temp"
 staging="$user_home/Temp/Folvarek"
 sample="$work/sample.pdf"
+event_source='HKLM\System\CurrentControlSet\Services\EventLog\Application\Folvarek'
+uninstall_entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Folvarek'
 
 driver() { folvarek_drive "$uidriver" "$@"; }
 fail() { echo "  FAIL [$current] $*"; scenario_ok=0; }
@@ -219,30 +221,69 @@ scratch_not_empty() {
   print_saved "Next" "Careful"
 }
 
-# No part of the print path is left: printer, port, monitor, logon entry, monitor DLL.
+# The event log source as the install registers it: the monitor DLL's message table, three types.
+event_source_registered() {
+  local values; values=$(wine reg query "$event_source" 2>/dev/null | tr -d '\r')
+  grep -q 'EventMessageFile *REG_EXPAND_SZ *%SystemRoot%\\System32\\folvarekmon.dll$' <<<"$values" &&
+    grep -q 'TypesSupported *REG_DWORD *0x7$' <<<"$values"
+}
+# A program's whole exit code (the shell gets its low byte only): the installer's, or ARGS...'s.
+exit_code() {
+  [ $# -gt 0 ] || set -- "$(folvarek_windows_path "$installer")" /S
+  driver --timeout 300000 run "$@" | tr -d '\r'
+}
+
+# No part of the print path is left: printer, port, monitor, logon entry, monitor DLL, event source.
 check_no_print_path() {
   [ ! -e "$WINEPREFIX/drive_c/windows/system32/folvarekmon.dll" ] || fail "the monitor DLL is there"
+  ! wine reg query "$event_source" >/dev/null 2>&1 || fail "the event log source is there"
   ! wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Printers\Folvarek' >/dev/null 2>&1 || fail "the printer is there"
   ! wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Monitors\Folvarek Port' >/dev/null 2>&1 || fail "the monitor is there"
   ! wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Folvarek >/dev/null 2>&1 || fail "the Run entry is there"
 }
 
-# The installer run silently again over the running install, with a job queued: the job, the
-# settings and the PDFs survive, the programs are the new ones, and the printer still prints.
+# The installer run silently again over the running install. With the monitor DLL held open its
+# copy fails: 1, and the spooler it stopped runs again. With a job's dialog open, saveprompt and the
+# runner are replaced at the next restart: 3010. With a job queued: the job, the settings and the
+# PDFs survive, the programs are the new ones, and the printer still prints.
 reinstall() {
+  # wineboot -i leaves a new prefix two service managers, under which no service starts (1053): a
+  # restarted Wine server has one, as Windows after a restart, and the spooler runs.
+  wineserver -k; wineserver -w; wineserver -p; wine sc start spooler >/dev/null
+  coproc held { driver hold 'C:\windows\system32\folvarekmon.dll'; }
+  read -r -t 20 _ <&"${held[0]}" || fail "could not hold the monitor DLL"
+  expect_eq "$(exit_code)" 1
+  expect_eq "$(wine sc query spooler | tr -d '\r' | sed -n 's/ *STATE *: [0-9]* *//p')" RUNNING
+  exec {held[1]}>&- && wait "$held_PID"
+  print_bg "Open during the reinstall" "$sample"
+  driver wait "Save File As" || fail "no Save File As dialog"
+  expect_eq "$(exit_code)" 3010
+  wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations |
+    grep -qF 'saveprompt.exe.new\0!\??\C:\Program Files\Folvarek\saveprompt.exe' || fail "saveprompt.exe is not replaced at the restart"
+  answer_save "Open during the reinstall" "Open during the reinstall" && wait_printed
   mkdir -p "$queue" && cp "$sample" "$queue/Queued before.pdf"
   echo stale > "$app/saveprompt.exe"
-  wine "$(folvarek_windows_path "$installer")" /S || fail "the reinstall failed"
+  expect_eq "$(exit_code)" 0
+  event_source_registered || fail "the event log source is not registered"
   cmp -s "$app/saveprompt.exe" "$(dirname "$installer")/../saveprompt/saveprompt.exe" || fail "saveprompt.exe was not replaced"
   [ -e "$queue/Queued before.pdf" ] || fail "the queued job was lost"
   expect_eq "$(wine reg query 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve | tr -d '\r' | sed -n 's/.*REG_SZ *//p')" 'C:\Out'
   print_saved "After the reinstall" "Queued before"
 }
 
+# A monitor whose key cannot be deleted fails the uninstall: 1 (from a run with _?=, which waits),
+# and the uninstaller, printsetup and their Add/Remove Programs entry stay; a second run finishes.
 uninstall() {
+  local locked='System\CurrentControlSet\Control\Print\Monitors\Folvarek Port\Locked' f
   mkdir -p "$queue" && cp "$sample" "$queue/Waiting.pdf"
+  driver lock-key "$locked"
+  expect_eq "$(exit_code 'C:\Program Files\Folvarek\uninstall.exe' '/S _?=C:\Program Files\Folvarek')" 1
+  for f in uninstall.exe printsetup.exe; do [ -e "$app/$f" ] || fail "$f went with the failed uninstall"; done
+  wine reg query "$uninstall_entry" >/dev/null 2>&1 || fail "the Add/Remove Programs entry went with the failed uninstall"
+  driver unlock-key "$locked"
   folvarek_uninstall || fail "the uninstaller failed"
-  for f in "$app/jobrunner.exe" "$app/printsetup.exe"; do [ ! -e "$f" ] || fail "$f left after uninstall"; done
+  [ ! -e "$app" ] || fail "left after uninstall: $(ls "$app")"
+  ! wine reg query "$uninstall_entry" >/dev/null 2>&1 || fail "the Add/Remove Programs entry is there"
   check_no_print_path
   [ -e "$queue/Waiting.pdf" ] || fail "a queued job was removed"
   [ -e "$out/Quarterly report.pdf" ] || fail "the user's PDFs were removed"
@@ -292,6 +333,7 @@ trap folvarek_end_prefix EXIT
 folvarek_installed_prefix "$installer" || exit 1
 groff -ms -t -Tpdf -dpaper=a4 -P-pa4 "$root/tests/e2e/sample-document.ms" > "$sample"
 wine reg query 'HKLM\System\CurrentControlSet\Control\Print\Printers\Folvarek' >/dev/null 2>&1 || { echo "no printer Folvarek"; exit 1; }
+event_source_registered || { echo "no event log source Folvarek"; exit 1; }
 wine reg add 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve /d 'C:\Out' /f >/dev/null
 for flag in Password:0 AllowCopy:1 AllowPrint:0 ViewPDF:0; do
   wine reg add "HKLM\\SOFTWARE\\Folvarek\\${flag%%:*}\\Opt" /ve /d "${flag#*:}" /f >/dev/null
@@ -306,8 +348,8 @@ scenario "PostScript kept aside, the next job still works" postscript_kept_aside
 scenario "no queue folder: the job leaves the printer, one event, the next job prints" no_queue_folder
 scenario "saveprompt cannot start or ends without the job: it stays queued for the runner at logon" saveprompt_cannot_start
 scenario "a file left in the scratch folder holds the queue back" scratch_not_empty
-scenario "reinstall over the running install keeps the queue and prints" reinstall
-scenario "uninstall keeps queued jobs and PDFs" uninstall
+scenario "reinstall: a monitor DLL in use fails it with the spooler running; programs in use replaced at the restart (3010); over the running install it keeps the queue and prints" reinstall
+scenario "uninstall: a monitor that stays keeps the uninstaller for a second run, which keeps queued jobs and PDFs" uninstall
 scenario "a folder outside Program Files is refused" folder_outside_program_files
 scenario "protected print mode on: no print path, exit code 3" protected_print_mode
 scenario "no \"Microsoft Print To PDF\": no print path, exit code 4" no_pdf_driver
