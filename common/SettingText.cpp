@@ -49,8 +49,6 @@ double ReadNumber(std::string_view text) {
 
 bool IsFlagSet(std::string_view text) { return ReadNumber(text) == 1.0; }
 
-int KeyLengthBits(std::string_view text) { return text == "256" ? 256 : 128; }
-
 std::int32_t RoundHalfEven(double value) {
   // nearbyint rounds in the current mode, which is round-to-nearest-even unless someone changed it.
   const double rounded = std::nearbyint(value);

@@ -17,10 +17,6 @@ namespace folvarek {
 // A stored flag is set when its text reads as exactly 1 ("1", "1.0", "01"); "2", "true" and "" are not.
 [[nodiscard]] bool IsFlagSet(std::string_view text);
 
-// The key length a secured PDF gets from the stored KeyLength setting: 256 (AES-256, revision 6) only
-// for the text "256" exactly; anything else, a missing setting included, is the long-standing 128.
-[[nodiscard]] int KeyLengthBits(std::string_view text);
-
 // Nearest whole number, an exact half going to the even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
 // Throws std::overflow_error when the result does not fit in 32 bits (NaN included).
 [[nodiscard]] std::int32_t RoundHalfEven(double value);

@@ -1,6 +1,7 @@
 ; Folvarek installer. Built by CMake (target `installer`), which passes the files to package:
 ;   makensis -DVERSION=1.0.0 -DSAVEPROMPT=... -DSETTINGSDESK=... -DPDFENC=... -DSTAMPTOOL=...
-;            -DSTAMPPDF=... -DPRINTSETUP=... -DJOBRUNNER=... -DMONITORDLL=... -DOUTFILE=... folvarek.nsi
+;            -DSTAMPPDF=... -DPRINTSETUP=... -DJOBRUNNER=... -DMONITORDLL=... -DSETTINGS_DEFAULTS=...
+;            -DPOLICY_TEMPLATES=... -DOUTFILE=... folvarek.nsi
 ; Silent with /S. The uninstaller keeps the settings tree unless run with /REMOVESETTINGS (silent)
 ; or told so when it asks. Exit codes, from printsetup's: 0 done, 1 a step failed, 3 Windows
 ; protected print mode is on, 4 no "Microsoft Print To PDF", 5 /D= names a folder outside Program
@@ -19,6 +20,7 @@ SetCompressor /SOLID lzma
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
 !include "x64.nsh"
+!include "${SETTINGS_DEFAULTS}"
 
 !define PRODUCT "Folvarek"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Folvarek"
@@ -108,6 +110,12 @@ Section "Folvarek"
   SetOutPath "$SYSDIR"
   File "/oname=Kestrix.tlb" "${STAMPTOOL}"
   File "/oname=Kestrix.dll" "${STAMPPDF}"
+
+  ; The Group Policy templates, for administrators to copy into a policy store.
+  SetOutPath "$INSTDIR\policy\en-US"
+  File "/oname=Folvarek.adml" "${POLICY_TEMPLATES}/en-US/Folvarek.adml"
+  SetOutPath "$INSTDIR\policy"
+  File "/oname=Folvarek.admx" "${POLICY_TEMPLATES}/Folvarek.admx"
   SetOutPath "$INSTDIR"
 
   ; The print path: the port monitor in the system folder, the queue runner (also at every logon,
@@ -157,14 +165,14 @@ Section "Folvarek"
     SetErrorLevel 1
   ${EndIf}
 
-  ; A new install, with no settings yet, secures with AES-256. Settings already there (an upgrade, or
-  ; an install again after an uninstall that kept them) are the user's: a stored key length, or its
-  ; absence, which means AES-128, stays.
+  ; A new install, with no settings yet, stores the settings table's defaults (AES-256). Settings
+  ; already there (an upgrade, or an install again after an uninstall that kept them) are the
+  ; user's: a stored key length, or its absence, which means AES-128, stays.
   ClearErrors
   EnumRegKey $2 HKLM "Software\Folvarek" 0
   ${If} ${Errors}
   ${OrIf} $2 == ""
-    WriteRegStr HKLM "Software\Folvarek\KeyLength\Opt" "" "256"
+    !insertmacro NewInstallSettings
   ${EndIf}
 
   CreateShortCut "$SMPROGRAMS\Folvarek Settings.lnk" "$INSTDIR\settingsdesk.exe" "" "$INSTDIR\settingsdesk.exe" 0
@@ -215,6 +223,10 @@ Section "Uninstall"
   !insertmacro RemoveProgram saveprompt.exe
   !insertmacro RemoveProgram settingsdesk.exe
   !insertmacro RemoveProgram pdfenc.exe
+  Delete "$INSTDIR\policy\en-US\Folvarek.adml"
+  Delete "$INSTDIR\policy\Folvarek.admx"
+  RMDir "$INSTDIR\policy\en-US"
+  RMDir "$INSTDIR\policy"
   ; Earlier versions kept the scratch folder here. Only an empty one goes: a job's PDF still
   ; waiting there is the user's.
   RMDir "$INSTDIR\temp"

@@ -16,7 +16,7 @@
 #include "PostProcess.h"
 #include "SaveAs.h"
 #include "SaveFolder.h"
-#include "SettingText.h"
+#include "SettingsTable.h"
 #include "frmPassword.h"
 
 void FrmPDFOptions::LoadMdl() noexcept {
@@ -40,7 +40,7 @@ void FrmPDFOptions::LoadMdl() noexcept {
       return;
     }
     SplitJobPdfName();
-    if (folvarek::IsFlagSet(job_.AskforPass)) AskForPassword(instance_, job_.appFolder);
+    if (settings::IsOn(settings::Id::Password, job_.AskforPass)) AskForPassword(instance_, job_.appFolder);
   } catch (...) {
     EndWithFailure(JobErrorFromCurrentException());
     return;

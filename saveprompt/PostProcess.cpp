@@ -16,6 +16,7 @@
 #include "Pump.h"
 #include "SaveAs.h"
 #include "SettingText.h"
+#include "SettingsTable.h"
 #include "Unique.h"
 #include "Viewer.h"
 
@@ -126,7 +127,7 @@ void CopyDirectly(JobState& job) {
 
 void SecurityPass(JobState& job, milliseconds stallLimit) {
   job.strArgs = folvarek::BuildPdfencArgs(job.scratchFolder, job.baseName, job.extension, job.targetPath, strPassword,
-                                          job.strPermissions, folvarek::KeyLengthBits(job.KeyLength));
+                                          job.strPermissions, settings::KeyLengthBits(job.KeyLength));
   WaitDelay = folvarek::WaitDelayFor(AwaitJobPdf(job.jobPdfPath, stallLimit));
   if (!folvarek::NeedsSecurityPass(job.AllowCopy, job.AllowPrint, job.AskforPass)) {
     CopyDirectly(job);
@@ -234,5 +235,5 @@ void RunPostProcessing(JobState& job, HWND jobWindow, const JobLabels& labels, m
   labels.setPath(folvarek::TrimBlanks(job.saveFolder).empty() ? job.scratchFolder : job.saveFolder);
   labels.setFile(job.targetPath);
   StampPass(job, stallLimit);
-  if (folvarek::ReadNumber(ModReg::GetViewPDFOpt()) > 0) View(job, jobWindow);
+  if (settings::IsOn(settings::Id::ViewPDF, ModReg::GetViewPDFOpt())) View(job, jobWindow);
 }

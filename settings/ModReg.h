@@ -1,15 +1,18 @@
-// The settings tree HKEY_LOCAL_MACHINE\SOFTWARE\Folvarek: one reader and one writer per setting.
-// Each setting's data is the default value of SOFTWARE\Folvarek\<setting>\<Opt|Path>, a REG_SZ in
-// the process code page (UTF-8 through the manifest). KeyLength holds a number of bits ("256" or
-// "128") rather than a flag. Readers give empty text for anything missing
-// or unreadable; writers report whether the value was stored. No state is kept between calls.
+// The settings tree HKEY_LOCAL_MACHINE\SOFTWARE\Folvarek: one reader and one writer per setting, all
+// through the settings table. Each setting's data is the default value of
+// SOFTWARE\Folvarek\<setting>\<Opt|Path>, a REG_SZ; a value of the same name under
+// SOFTWARE\Policies\Folvarek, where Group Policy puts it, overrides it. Text is UTF-8 here and
+// UTF-16 in the registry. Readers give empty text for anything missing or unreadable; writers report
+// whether the value was stored. No state is kept between calls.
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "SettingsTable.h"
 #include "Unique.h"
 
 namespace ModReg {
@@ -17,9 +20,20 @@ namespace ModReg {
 // Opens path below root (HKEY_LOCAL_MACHINE in every use); an empty owner when it cannot.
 [[nodiscard]] win::UniqueHKey OpenSettingKey(HKEY root, const std::string& path, REGSAM access = KEY_READ);
 
-// A value's text through a 260-byte buffer; empty for a null key, a missing value, or data that
-// does not fit (260 bytes or more with its NUL).
+// A value's text through a 260-character buffer; empty for a null key, a missing value, or text that
+// does not fit (260 characters or more with its NUL).
 [[nodiscard]] std::string QueryValueText(HKEY key, const std::string& valueName);
+
+// The policy's value for a setting when an administrator has set one, empty text included: a REG_SZ
+// as its text (read as QueryValueText reads), a REG_DWORD as its decimal text. A value of any other
+// type has no text the programs could take, so it counts as not set.
+[[nodiscard]] std::optional<std::string> PolicyValue(settings::Id id);
+
+// The setting as it applies: the policy's value when there is one, else the stored one.
+[[nodiscard]] std::string Read(settings::Id id);
+// Stores the setting's text exactly as given: never trimmed, quoted or extended. A policy's value,
+// which this does not change, still applies over it.
+[[nodiscard]] bool Write(settings::Id id, std::string_view text);
 
 [[nodiscard]] std::string GetSaveLocation();
 [[nodiscard]] std::string GetPasswordOpt();
@@ -28,7 +42,6 @@ namespace ModReg {
 [[nodiscard]] std::string GetViewPDFOpt();
 [[nodiscard]] std::string GetKeyLengthOpt();
 
-// The text is stored exactly as given: never trimmed, quoted or extended.
 [[nodiscard]] bool SetSaveLocation(std::string_view path);
 [[nodiscard]] bool SetPasswordOpt(std::string_view flag);
 [[nodiscard]] bool SetAllowCopyOpt(std::string_view flag);

@@ -237,7 +237,7 @@ void FrmPref::Form_Load() {
   SetCheck(chkAllowCopy, folvarek::CheckStateFromFlag(ModReg::GetAllowCopyOpt()));
   SetCheck(chkPassword, folvarek::CheckStateFromFlag(ModReg::GetPasswordOpt()));
   SetCheck(chkPDFResults, folvarek::CheckStateFromFlag(ModReg::GetViewPDFOpt()));
-  const bool aes256 = folvarek::KeyLengthBits(ModReg::GetKeyLengthOpt()) == 256;
+  const bool aes256 = settings::IsOn(settings::Id::KeyLength, ModReg::GetKeyLengthOpt());
   SetCheck(chkKeyLength, aes256 ? folvarek::CheckState::Ticked : folvarek::CheckState::Clear);
 }
 

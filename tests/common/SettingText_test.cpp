@@ -27,11 +27,3 @@ TEST(SettingText, RoundHalfEvenSendsHalvesToTheEvenNeighbourAndOverflowsOutside3
   EXPECT_THROW((void)RoundHalfEven(2147483648.5), std::overflow_error);
   EXPECT_THROW((void)RoundHalfEven(-2147483649.0), std::overflow_error);
 }
-
-// Only the text "256" asks for AES-256; whatever else is stored secures as before.
-TEST(SettingText, KeyLengthIs256ForExactlyTheText256) {
-  const std::pair<std::string, int> cases[] = {{"256", 256},  {"", 128},       {"128", 128},
-                                               {" 256", 128}, {"256 ", 128},   {"256.0", 128},
-                                               {"0256", 128}, {"256\0"s, 128}, {"40", 128}};
-  for (const auto& [text, bits] : cases) EXPECT_EQ(KeyLengthBits(text), bits) << '"' << text << '"';
-}

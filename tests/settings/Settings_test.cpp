@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "ModReg.h"
@@ -14,6 +15,7 @@ using namespace std::string_literals;
 namespace {
 
 const char* const kTree = "SOFTWARE\\Folvarek";
+const char* const kPolicies = "SOFTWARE\\Policies\\Folvarek";
 
 void DeleteKey(const std::string& path) { RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str()); }
 
@@ -22,11 +24,16 @@ bool KeyExists(const std::string& path) {
   return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS && RegCloseKey(key) == 0;
 }
 
+// Raw bytes as a value: the wide call stores them unconverted.
 void Put(const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
-  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, path.c_str(), name.empty() ? nullptr : name.c_str(), type, bytes.data(),
-                            static_cast<DWORD>(bytes.size())),
+  const std::wstring widePath(path.begin(), path.end()), wideName(name.begin(), name.end());
+  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, widePath.c_str(), name.empty() ? nullptr : wideName.c_str(), type,
+                            bytes.data(), static_cast<DWORD>(bytes.size())),
             ERROR_SUCCESS);
 }
+
+// Text as the registry holds it, in UTF-16 with (unless cut off) its NUL.
+std::string Utf16(const std::wstring& text) { return {reinterpret_cast<const char*>(text.data()), text.size() * 2}; }
 
 // A default value read back in UTF-16, so a code-page slip in the routines cannot hide.
 std::wstring ReadWide(const std::string& path) {
@@ -68,26 +75,90 @@ TEST(ModReg, EachSettingIsTheDefaultValueOfItsOwnKeyStoredExactly) {
     EXPECT_EQ(s.get(), s.text) << s.path;
   }
   // The setting key's own value is not the setting.
-  Put("SOFTWARE\\Folvarek\\ViewPDF", "", REG_SZ, "1");
+  Put("SOFTWARE\\Folvarek\\ViewPDF", "", REG_SZ, Utf16({L"1", 2}));
   EXPECT_EQ(ModReg::GetViewPDFOpt(), "");
   DeleteKey(kTree);
 }
 
-TEST(ModReg, TheReadBufferHolds259BytesAndAValueEndsAtItsFirstNul) {
+TEST(ModReg, TheReadBufferHolds259CharactersAndAValueEndsAtItsFirstNul) {
   DeleteKey(kTree);
   std::string cyrillic;
-  for (int i = 0; i < 130; ++i) cyrillic += "ж";  // 260 bytes in UTF-8
+  for (int i = 0; i < 260; ++i) cyrillic += "ж";
   const std::pair<std::string, std::string> cases[] = {{std::string(259, 'a'), std::string(259, 'a')},
                                                        {std::string(260, 'b'), ""},
                                                        {cyrillic, ""},
-                                                       {cyrillic.substr(0, 258), cyrillic.substr(0, 258)}};
+                                                       {cyrillic.substr(0, 2 * 259), cyrillic.substr(0, 2 * 259)}};
   for (const auto& [stored, read] : cases) {
     ASSERT_TRUE(ModReg::SetSaveLocation(stored));
     EXPECT_EQ(ModReg::GetSaveLocation(), read) << stored.size() << " bytes";
   }
-  Put(kSettings[0].path, "", REG_SZ, "C:\\A\0C:\\B\0"s);
+  Put(kSettings[0].path, "", REG_SZ, Utf16(L"C:\\A\0C:\\B\0"s));
   EXPECT_EQ(ModReg::GetSaveLocation(), "C:\\A");
   DeleteKey(kTree);
+}
+
+// A value named after the setting under the policy key wins over the stored one, empty text too;
+// other settings stay as stored.
+TEST(ModReg, APolicyValueOverridesItsStoredSettingAsTextOrNumber) {
+  using settings::Id;
+  const DWORD one = 1, all = 0xFFFFFFFF;
+  const struct {
+    Id setting;
+    DWORD type;
+    std::string data;
+    std::optional<std::string> policy;  // none: not set, the stored text applies
+    // clang-format off
+  } cases[] = {
+      {Id::SaveLocation, REG_SZ, Utf16(L" C:\\Отчёт \0"s), " C:\\Отчёт "}, {Id::Password, REG_DWORD, {"\1\0\0\0", 4}, "1"},
+      {Id::AllowCopy, REG_DWORD, {reinterpret_cast<const char*>(&all), 4}, "4294967295"},
+      {Id::AllowPrint, REG_SZ, Utf16(L"\0"s), ""}, {Id::ViewPDF, REG_SZ, "", ""},
+      {Id::KeyLength, REG_SZ, Utf16(std::wstring(300, L'9')), ""},  // too long reads as empty, and is set
+      {Id::Password, REG_EXPAND_SZ, Utf16(L"1\0"s), std::nullopt}, {Id::Password, REG_MULTI_SZ, Utf16(L"1\0\0"s), std::nullopt},
+      {Id::Password, REG_BINARY, {reinterpret_cast<const char*>(&one), 4}, std::nullopt},
+      {Id::Password, REG_DWORD, {"\1\0", 2}, std::nullopt}};
+  // clang-format on
+  DeleteKey(kTree);
+  for (const auto& s : kSettings) ASSERT_TRUE(s.set("stored"));
+  for (const auto& c : cases) {
+    const std::string name(settings::Of(c.setting).key);
+    SCOPED_TRACE(name + " of type " + std::to_string(c.type));
+    DeleteKey(kPolicies);
+    EXPECT_EQ(ModReg::PolicyValue(c.setting), std::nullopt);
+    Put(kPolicies, name, c.type, c.data);
+    EXPECT_EQ(ModReg::PolicyValue(c.setting), c.policy);
+    for (const settings::Setting& other : settings::kSettings) {
+      EXPECT_EQ(ModReg::Read(other.id), other.id == c.setting ? c.policy.value_or("stored") : "stored") << other.key;
+    }
+  }
+  DeleteKey(kPolicies);
+  DeleteKey(kTree);
+}
+
+// Each setting read as the job has always read it: the password only for exactly 1, the
+// permissions for any number but 0, viewing above 0, AES-256 for the text "256" exactly.
+TEST(SettingsTable, EachSettingKeepsItsReading) {
+  using settings::Id;
+  const struct {
+    std::string text;
+    bool password, withheld, view;
+    int bits;
+    // clang-format off
+  } cases[] = {
+      {"", false, false, false, 128},     {"0", false, false, false, 128},    {"1", true, true, true, 128},
+      {"1.0", true, true, true, 128},     {"2", false, true, true, 128},      {"-1", false, true, false, 128},
+      {"0.5", false, true, true, 128},    {"abc", false, false, false, 128},  {"256", false, true, true, 256},
+      {" 256", false, true, true, 128},   {"256.0", false, true, true, 128},  {"0256", false, true, true, 128},
+      {"256\0"s, false, true, true, 128}, {"128", false, true, true, 128},    {"40", false, true, true, 128}};
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE('"' + c.text + '"');
+    EXPECT_EQ(settings::IsOn(Id::Password, c.text), c.password);
+    EXPECT_EQ(settings::IsOn(Id::AllowCopy, c.text), c.withheld);
+    EXPECT_EQ(settings::IsOn(Id::AllowPrint, c.text), c.withheld);
+    EXPECT_EQ(settings::IsOn(Id::ViewPDF, c.text), c.view);
+    EXPECT_EQ(settings::KeyLengthBits(c.text), c.bits);
+    EXPECT_FALSE(settings::IsOn(Id::SaveLocation, c.text));
+  }
 }
 
 TEST(CreateSaveFolder, CreatesEveryMissingLevelOnceAndNothingForBlankRelativeOrMissingDrives) {

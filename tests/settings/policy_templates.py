@@ -1,0 +1,56 @@
+#!/usr/bin/env python3
+"""The Group Policy templates against the settings table: both well-formed, one machine policy per
+setting, none other, each writing the value named after its setting under Software\\Policies\\Folvarek
+as the setting's kind stores it, and every string and presentation they name there.
+Usage: policy_templates.py TABLE ADMX ADML (TABLE as ExportSettingsTable writes it)"""
+import re
+import subprocess
+import sys
+import xml.etree.ElementTree as ET
+
+table, admx, adml = sys.argv[1:4]
+subprocess.run(["xmllint", "--noout", admx, adml], check=True)
+NS = "{http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions}"
+failures = []
+
+settings = {}
+with open(table, encoding="utf-8") as lines:
+    for line in lines:
+        key, _, kind, on, off, _ = line.rstrip("\n").split("\t")
+        settings[key] = (kind, [on, off])
+
+definitions, resources = ET.parse(admx).getroot(), ET.parse(adml).getroot()
+strings = {s.get("id") for s in resources.iter(NS + "string")}
+presentations = {p.get("id"): p for p in resources.iter(NS + "presentation")}
+for element in definitions.iter():
+    for attribute in ("displayName", "explainText"):
+        name = re.fullmatch(r"\$\(string\.(.+)\)", element.get(attribute, "$(string.)"))
+        if name and name[1] and name[1] not in strings:
+            failures.append(f"{element.get('name')}: no string {name[1]}")
+
+policies = definitions.findall(f"{NS}policies/{NS}policy")
+for policy in policies:
+    name, elements = policy.get("name"), list(policy.find(NS + "elements") or [])
+    kind, values = settings.get(name, ("no setting", []))
+    switch = [policy.findtext(f"{NS}{state}/{NS}string") for state in ("enabledValue", "disabledValue")]
+    found = (policy.get("valueName"), switch,
+             [(e.tag[len(NS):], e.get("valueName"), [i.findtext(f"{NS}value/{NS}string") for i in e]) for e in elements])
+    expected = {  # a flag switches between its two texts; a number offers them (the first as the default)
+        "flag": (name, values, []),
+        "folder": (None, [None, None], [("text", name, [])]),
+        "number": (None, [None, None], [("enum", name, values)]),
+    }.get(kind)
+    if (policy.get("class"), policy.get("key")) != ("Machine", r"Software\Policies\Folvarek"):
+        failures.append(f"{name}: not a machine policy under Software\\Policies\\Folvarek")
+    if found != expected:
+        failures.append(f"{name} ({kind} {values}): writes {found}")
+    if elements:
+        shown = presentations.get(policy.get("presentation", "")[len("$(presentation."):-1])
+        if shown is None or [c.get("refId") for c in shown] != [e.get("id") for e in elements]:
+            failures.append(f"{name}: its presentation does not show its elements")
+
+names = [p.get("name") for p in policies]
+if sorted(names) != sorted(settings):
+    failures.append(f"policies {sorted(names)}, settings {sorted(settings)}")
+print("\n".join(failures) or f"{len(policies)} policies, one for each setting")
+sys.exit(1 if failures else 0)
