@@ -31,6 +31,7 @@ const std::string kDoubles = kJob + "\\doubles";
 const std::string kJobPdf = "%PDF-1.4\n%%EOF\n";
 const std::string kStamped = "\n%Kestrix on %PDF-stamp\n";
 const std::string kSecured = kJobPdf + "\n%pdfenc\n";
+const char* const kPolicies = "SOFTWARE\\Policies\\Folvarek";
 
 const std::string kSave = "Save File As (in front)";
 const std::string kPassword = "Enter PDF file password (in front)";
@@ -106,6 +107,7 @@ class Job {
     EXPECT_TRUE(pdf_.Set("FolvarekTest.Viewer") && viewer_.Set("\"" + kDoubles + "\\viewer.exe\" \"%1\"") &&
                 browser_.Set("\"" + kDoubles + "\\browser.exe\" \"%1\""));
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Folvarek");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPolicies);
     const auto& s = row.settings;
     EXPECT_TRUE((s[0] == nullptr || ModReg::SetSaveLocation(kJob + "\\" + s[0])) && ModReg::SetPasswordOpt(s[1]) &&
                 ModReg::SetAllowCopyOpt(s[2]) && ModReg::SetAllowPrintOpt(s[3]) && ModReg::SetViewPDFOpt(s[4]));
@@ -118,6 +120,7 @@ class Job {
       DeleteFromSystem(file);
     }
     RegDeleteTreeA(HKEY_CLASSES_ROOT, "FolvarekTest.Viewer");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPolicies);
   }
 
  private:
@@ -127,7 +130,8 @@ class Job {
   }
   // file:PATH=CONTENT, folder:PATH, control:TOOL=LINES, double:PATH (a copy of the tool double), script:PATH
   // (of unix-pdfenc.sh), readonly:PATH, hidden:PATH, delete:PATH, no-viewer, path:FOLDER (put first on the
-  // search path saveprompt inherits), key-length:TEXT (stored as the KeyLength setting)
+  // search path saveprompt inherits), key-length:TEXT (stored as the KeyLength setting), policy:NAME=TEXT,
+  // policy-dword:NAME=NUMBER (a policy value)
   void Prepare(const std::string& verb, const std::string& arg) {
     const std::string path = At(arg.substr(0, arg.find('='))), value = arg.substr(arg.find('=') + 1);
     if (verb == "file" || verb == "double")
@@ -152,6 +156,14 @@ class Job {
       SetEnvironmentVariableA("PATH", (path + ";" + path_).c_str());
     } else if (verb == "key-length") {
       EXPECT_TRUE(ModReg::SetKeyLengthOpt(arg));
+    } else if (verb == "policy" || verb == "policy-dword") {
+      const std::string name = arg.substr(0, arg.find('='));
+      const DWORD number = verb == "policy" ? 0 : std::stoul(value);
+      EXPECT_EQ(verb == "policy" ? RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, name.c_str(), REG_SZ, value.c_str(),
+                                                   static_cast<DWORD>(value.size() + 1))
+                                 : RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, name.c_str(), REG_DWORD, &number,
+                                                   sizeof number),
+                ERROR_SUCCESS);
     } else {
       ADD_FAILURE() << "unknown setup " << verb;
     }
@@ -361,7 +373,18 @@ const Row kRows[] = {
      {kPassword, kMismatch, kMismatch, kSave}, {{"Out\\report.pdf", kSecured + kStamped}},
      {{"pdfenc", "\"" + kScratch + "\\job.pdf\" \"" + kReportPath + "\" \"\" \"\" 10000000 128 Creator \"Folvarek\" Producer \"Folvarek\"\n"},
       {"Kestrix", "password-unset\n"}}},
-    {"a stored \"256\" asks pdfenc for 256-bit keys", {"job.pdf"}, {"Out", "0", "1", "0", "0"}, {"key-length:256"},
+    // A policy value wins over the stored setting, one setting a row.
+    {"policy: the save folder", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"folder:Out", "policy:SaveLocation=" + kJob + "\\Policy"},
+     {"save:r.pdf"}, {kSave}, {{"Policy\\r.pdf", kJobPdf + kStamped}}},
+    {"policy: the password asked for (a DWORD)", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"policy-dword:Password=1"},
+     {"pw-cancel", "save:r.pdf"}, {kPassword, kSave}, {}, {{"pdfenc", "arg3=\narg4=\narg5=10100000\n"}}},
+    {"policy: copying withheld", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"policy:AllowCopy=1"}, {"save:r.pdf"}, {kSave},
+     {{"Out\\r.pdf", kSecured + kStamped}}, {{"pdfenc", "arg5=10000000\n"}}},
+    {"policy: printing permitted (empty text)", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"policy:AllowPrint="}, {"save:r.pdf"},
+     {kSave}, {{"Out\\r.pdf", kJobPdf + kStamped}}, {{"pdfenc", ""}}},
+    {"policy: the result opened", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"policy:ViewPDF=1"}, {"save:v.pdf"}, {kSave},
+     {{"Out\\v.pdf", kJobPdf + kStamped}}, {{"viewer", "arg1=" + kOut + "\\v.pdf\n"}}},
+    {"policy: 256-bit keys", {"job.pdf"}, {"Out", "0", "1", "0", "0"}, {"key-length:128", "policy:KeyLength=256"},
      {"save:r.pdf"}, {kSave}, {{"Out\\r.pdf", kSecured + kStamped}}, {{"pdfenc", "arg5=10000000\narg6=256\narg7=Creator\n"}}},
     {"a password is trimmed and reaches both tools intact", {"job.pdf"}, {"Out", "1", "0", "1", "0"}, {},
      {"type:  say \"hi\" \\  |  say \"hi\" \\  ", "pw-enter", "save:report.pdf"}, {kPassword, kSave},
