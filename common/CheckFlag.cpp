@@ -15,8 +15,6 @@ CheckState CheckStateFromFlag(std::string_view flag) {
   }
 }
 
-std::string_view FlagFromCheckState(CheckState state) { return state == CheckState::Ticked ? "1" : "0"; }
-
 CheckState NextCheckState(CheckState state) {
   return state == CheckState::Ticked ? CheckState::Clear : CheckState::Ticked;
 }

@@ -25,9 +25,12 @@ std::string_view KindName(settings::Kind kind) {
 std::string NsisQuoted(std::string_view text) {
   std::string quoted = "\"";
   for (const char c : text) {
-    if (c == '$') quoted += "$$";
-    else if (c == '"') quoted += "$\\\"";
-    else quoted += c;
+    if (c == '$')
+      quoted += "$$";
+    else if (c == '"')
+      quoted += "$\\\"";
+    else
+      quoted += c;
   }
   return quoted + '"';
 }
@@ -44,7 +47,8 @@ int main(int argc, char** argv) {
   nsh << "; Written from the settings table at build time.\n!macro NewInstallSettings\n";
   for (const settings::Setting& s : settings::kSettings) {
     const std::string path = std::string(settings::kTree) + "\\" + std::string(s.key) + "\\" + std::string(s.valueKey);
-    if (!s.installed.empty()) nsh << "  WriteRegStr HKLM " << NsisQuoted(path) << " \"\" " << NsisQuoted(s.installed) << '\n';
+    if (!s.installed.empty())
+      nsh << "  WriteRegStr HKLM " << NsisQuoted(path) << " \"\" " << NsisQuoted(s.installed) << '\n';
     list << s.key << '\t' << s.valueKey << '\t' << KindName(s.kind) << '\t' << s.on << '\t' << s.off << '\t'
          << s.installed << '\n';
   }

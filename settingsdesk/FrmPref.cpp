@@ -30,6 +30,8 @@ struct ControlLayout {
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kCheckBox = kChild | WS_TABSTOP | BS_3STATE;
+constexpr DWORD kNote = WS_CHILD | SS_LEFT | SS_NOPREFIX;
+constexpr const wchar_t* kSetByPolicy = L"Set by your administrator.";
 
 // In the order of FrmPref::Control: creation order is the order the focus moves in.
 constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
@@ -58,10 +60,19 @@ constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
      0,
      FrmPref::Frame3,
      {240, 760, 3495, 255}},
+    // The notes, hidden until a policy sets their control's setting: under the folder box, and in
+    // the gaps between the check boxes' rows, level with the captions.
+    {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame3, {240, 1375, 5430, 180}},
+    {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame2, {480, 565, 4575, 180}},
+    {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame2, {480, 950, 3375, 180}},
+    {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame2, {480, 1325, 3375, 180}},
+    {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame2, {480, 1700, 3975, 180}},
+    {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame3, {480, 545, 3135, 180}},
     // The frames come last, so they lie under the controls they hold.
     {L"Button", L" Settings ", kChild | BS_GROUPBOX, 0, kWindow, {240, 240, 6615, 1695}},
-    // A fourth row in the security frame: it grows by what the row needs, into the room above the buttons.
-    {L"Button", L" Security ", kChild | BS_GROUPBOX, 0, kWindow, {240, 1995, 6615, 1890}},
+    // A fourth row in the security frame, and a note under it: the frame grows by what they need,
+    // into the room above the buttons.
+    {L"Button", L" Security ", kChild | BS_GROUPBOX, 0, kWindow, {240, 1995, 6615, 1980}},
 };
 
 constexpr int kClientWidth = 7065;
@@ -69,6 +80,29 @@ constexpr int kClientHeight = 4590;
 constexpr int kClientLeft = 3150;
 constexpr int kClientTop = 2130;
 constexpr double kControlFontPoints = 8.25;
+// Small enough for a line in the gap between two check boxes' rows at any resolution.
+constexpr double kNoteFontPoints = 7.0;
+
+// Each setting's control, and its note; in the order the design stores the flags.
+struct SettingControl {
+  settings::Id setting;
+  FrmPref::Control control;
+  FrmPref::Control note;
+};
+constexpr SettingControl kSettingControls[] = {
+    {settings::Id::SaveLocation, FrmPref::TxtPath, FrmPref::noteLocation},
+    {settings::Id::Password, FrmPref::chkPassword, FrmPref::notePassword},
+    {settings::Id::AllowCopy, FrmPref::chkAllowCopy, FrmPref::noteAllowCopy},
+    {settings::Id::AllowPrint, FrmPref::chkAllowPrint, FrmPref::noteAllowPrint},
+    {settings::Id::ViewPDF, FrmPref::chkPDFResults, FrmPref::notePDFResults},
+    {settings::Id::KeyLength, FrmPref::chkKeyLength, FrmPref::noteKeyLength},
+};
+
+// A flag as a box shows it (a stored "2" greyed); the key length ticked only for AES-256.
+folvarek::CheckState BoxState(settings::Id setting, const std::string& text) {
+  if (settings::Of(setting).kind == settings::Kind::Flag) return folvarek::CheckStateFromFlag(text);
+  return settings::IsOn(setting, text) ? folvarek::CheckState::Ticked : folvarek::CheckState::Clear;
+}
 
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
@@ -164,6 +198,7 @@ bool FrmPref::CreateControls() {
 void FrmPref::ApplyLayout(UINT dpi) {
   const win::WindowScale scale(dpi);
   win::UniqueFont controlFont = win::PointFont(L"Tahoma", kControlFontPoints, scale);
+  win::UniqueFont noteFont = win::PointFont(L"Tahoma", kNoteFontPoints, scale);
   // The window's default font is the one the system uses for message boxes and dialogs.
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
@@ -179,7 +214,8 @@ void FrmPref::ApplyLayout(UINT dpi) {
     const RECT place = scale.Place(c.place, frame);
     SetWindowPos(controls_[i], nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    const HFONT font = i == TxtPath ? windowFont.get() : controlFont.get();
+    const bool note = i >= noteLocation && i <= notePDFResults;
+    const HFONT font = i == TxtPath ? windowFont.get() : note ? noteFont.get() : controlFont.get();
     SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     // A caption too wide at this resolution widens its control, within its frame or the window.
     win::WidenToCaption(controls_[i], scale.Px(frame != nullptr ? frame->left + frame->width : kClientWidth));
@@ -187,6 +223,7 @@ void FrmPref::ApplyLayout(UINT dpi) {
   // The old fonts go only after no control uses them any more.
   controlFont_ = std::move(controlFont);
   windowFont_ = std::move(windowFont);
+  noteFont_ = std::move(noteFont);
 
   const RECT frame = scale.Frame(kClientWidth, kClientHeight, kWindowStyle, kWindowExStyle);
   SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
@@ -201,14 +238,21 @@ void FrmPref::PlaceWindow(UINT dpi) {
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
 }
 
+// Each control shows its setting as it applies; one that a policy sets is locked, its note shown.
 void FrmPref::Form_Load() {
-  SetWindowTextW(controls_[TxtPath], win::Wide(ModReg::GetSaveLocation()).c_str());
-  SetCheck(chkAllowPrint, folvarek::CheckStateFromFlag(ModReg::GetAllowPrintOpt()));
-  SetCheck(chkAllowCopy, folvarek::CheckStateFromFlag(ModReg::GetAllowCopyOpt()));
-  SetCheck(chkPassword, folvarek::CheckStateFromFlag(ModReg::GetPasswordOpt()));
-  SetCheck(chkPDFResults, folvarek::CheckStateFromFlag(ModReg::GetViewPDFOpt()));
-  const bool aes256 = settings::IsOn(settings::Id::KeyLength, ModReg::GetKeyLengthOpt());
-  SetCheck(chkKeyLength, aes256 ? folvarek::CheckState::Ticked : folvarek::CheckState::Clear);
+  for (const SettingControl& c : kSettingControls) {
+    const std::string text = ModReg::Read(c.setting);
+    if (c.control == TxtPath) {
+      SetWindowTextW(controls_[TxtPath], win::Wide(text).c_str());
+    } else {
+      SetCheck(c.control, BoxState(c.setting, text));
+    }
+    setByPolicy_[static_cast<std::size_t>(c.setting)] = ModReg::PolicyValue(c.setting).has_value();
+    if (!SetByPolicy(c.setting)) continue;
+    EnableWindow(controls_[c.control], FALSE);
+    if (c.control == TxtPath) EnableWindow(controls_[CmdBFFolder], FALSE);
+    ShowWindow(controls_[c.note], SW_SHOWNA);
+  }
 }
 
 // However the window closes, a missing folder named in the text box is created; nothing is stored.
@@ -247,6 +291,7 @@ void FrmPref::Command1_Click(int index) {
 void FrmPref::CheckBox_Click(Control box) { SetCheck(box, folvarek::NextCheckState(CheckOf(box))); }
 
 bool FrmPref::CheckRemainingSettings() {
+  if (SetByPolicy(settings::Id::SaveLocation)) return true;
   const std::string typed = PathText();
   const std::string trimmed = folvarek::TrimBlanks(typed);
   if (trimmed.empty()) {
@@ -262,13 +307,16 @@ bool FrmPref::CheckRemainingSettings() {
   return true;
 }
 
+// A ticked box stores its setting's "on" text; a clear or greyed one its "off" text.
 bool FrmPref::SaveChanges() {
-  const bool password = ModReg::SetPasswordOpt(folvarek::FlagFromCheckState(CheckOf(chkPassword)));
-  const bool copy = ModReg::SetAllowCopyOpt(folvarek::FlagFromCheckState(CheckOf(chkAllowCopy)));
-  const bool print = ModReg::SetAllowPrintOpt(folvarek::FlagFromCheckState(CheckOf(chkAllowPrint)));
-  const bool view = ModReg::SetViewPDFOpt(folvarek::FlagFromCheckState(CheckOf(chkPDFResults)));
-  const bool keyLength = ModReg::SetKeyLengthOpt(CheckOf(chkKeyLength) == folvarek::CheckState::Ticked ? "256" : "128");
-  return password && copy && print && view && keyLength;
+  bool stored = true;
+  for (const SettingControl& c : kSettingControls) {
+    if (c.control == TxtPath || SetByPolicy(c.setting)) continue;
+    const settings::Setting& setting = settings::Of(c.setting);
+    const bool ticked = CheckOf(c.control) == folvarek::CheckState::Ticked;
+    stored = ModReg::Write(c.setting, ticked ? setting.on : setting.off) && stored;
+  }
+  return stored;
 }
 
 std::string FrmPref::PathText() const {

@@ -1,5 +1,6 @@
 // The preferences window "Folvarek Settings": shows the stored default folder, the four options and
-// the key length and stores them when the user presses OK. It is shown modeless; the program runs
+// the key length and stores them when the user presses OK. A setting that a policy sets is shown as
+// the policy has it, locked, with a note, and never stored. It is shown modeless; the program runs
 // while it is open.
 #pragma once
 
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "CheckFlag.h"
+#include "SettingsTable.h"
 #include "Unique.h"
 #include "Window.h"
 
@@ -28,10 +30,11 @@ class FrmPref : public win::Window {
   [[nodiscard]] bool HandleDialogMessage(MSG& message);
 
   // Checks the location, creates its folder when missing and stores it. True when it was accepted
-  // and stored; a blank location or a failed write has been reported to the user when false.
+  // and stored, or a policy sets it; a blank location or a failed write has been reported to the
+  // user when false.
   [[nodiscard]] bool CheckRemainingSettings();
-  // Stores the four option flags and the key length, each write independent of the others; true
-  // when all were stored.
+  // Stores the four option flags and the key length that no policy sets, each write independent of
+  // the others; true when all were stored.
   [[nodiscard]] bool SaveChanges();
 
   // The controls, in the order the keyboard focus moves through them, then those it skips.
@@ -46,6 +49,13 @@ class FrmPref : public win::Window {
     TxtPath,
     chkPDFResults,
     Label1,  // "Default to this directory when creating PDF files:"
+    // "Set by your administrator.", shown under a control whose setting a policy sets.
+    noteLocation,
+    notePassword,
+    noteAllowCopy,
+    noteAllowPrint,
+    noteKeyLength,
+    notePDFResults,
     Frame3,  // " Settings "
     Frame2,  // " Security "
     ControlCount
@@ -68,8 +78,11 @@ class FrmPref : public win::Window {
   [[nodiscard]] folvarek::CheckState CheckOf(Control box) const;
   void SetCheck(Control box, folvarek::CheckState state);
   void ShowMessage(const char* text);
+  [[nodiscard]] bool SetByPolicy(settings::Id setting) const { return setByPolicy_[static_cast<std::size_t>(setting)]; }
 
   std::array<HWND, ControlCount> controls_{};
+  std::array<bool, settings::kSettings.size()> setByPolicy_{};
   win::UniqueFont controlFont_;  // Tahoma 8.25 pt, for every control but the text box
   win::UniqueFont windowFont_;   // the window's default font, which the text box uses
+  win::UniqueFont noteFont_;     // a size smaller than the controls', for the notes between their rows
 };

@@ -2,10 +2,11 @@
 # The installed product: a silent install into a fresh Wine prefix, the options set through
 # settingsdesk by the UI driver, print jobs through the pipeline stand-in with the driver answering
 # the prompts, the results checked with Linux tools, and the uninstall.
-# Usage: installed.sh INSTALLER UIDRIVER WORKDIR   (run inside an X display, e.g. under xvfb-run)
+# Usage: installed.sh INSTALLER UIDRIVER WORKDIR SETTINGS_TABLE   (run inside an X display, e.g. under
+# xvfb-run; SETTINGS_TABLE as ExportSettingsTable writes it)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-installer=$(realpath "$1") uidriver=$(realpath "$2") work=$(mkdir -p "$3" && realpath "$3")
+installer=$(realpath "$1") uidriver=$(realpath "$2") work=$(mkdir -p "$3" && realpath "$3") table=$(realpath "$4")
 export FOLVAREK_BUILD="$work"
 unset WINEPREFIX
 source "$root/scripts/wine-env"
@@ -44,7 +45,8 @@ set_options() {
   wait_pid "$pid"
   [ "$5" != - ] || wine reg delete 'HKLM\SOFTWARE\Folvarek\KeyLength' /f >/dev/null 2>&1
 }
-key_length() { wine reg query 'HKLM\SOFTWARE\Folvarek\KeyLength\Opt' /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
+stored() { wine reg query "HKLM\\SOFTWARE\\Folvarek\\$1" /ve 2>/dev/null </dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
+key_length() { stored 'KeyLength\Opt'; }
 
 # One print job: the sample goes through the pipeline stand-in, the driver answers the prompts
 # (a password, "-" for none; then "overwrite" or "view"), and the result is checked.
@@ -80,12 +82,15 @@ echo "installed product: fresh prefix $WINEPREFIX"
 trap folvarek_end_prefix EXIT
 folvarek_installed_prefix "$installer" || exit 1
 groff -ms -t -Tpdf -dpaper=a4 -P-pa4 "$root/tests/e2e/sample-document.ms" > "$sample"
-[ -e "$app/saveprompt.exe" ] && [ -e "$sys32/Kestrix.tlb" ] && [ -e "$sys32/Kestrix.dll" ] || { echo "install incomplete"; exit 1; }
+[ -e "$app/saveprompt.exe" ] && [ -e "$sys32/Kestrix.tlb" ] && [ -e "$sys32/Kestrix.dll" ] && [ -e "$app/policy/Folvarek.admx" ] &&
+  [ -e "$app/policy/en-US/Folvarek.adml" ] || { echo "install incomplete"; exit 1; }
 # This machine is to have no PDF viewer (a fresh prefix hands PDF files to winebrowser).
 wine reg delete 'HKLM\Software\Classes\.pdf' /f >/dev/null 2>&1
 wine reg delete 'HKLM\Software\Classes\pdffile' /f >/dev/null 2>&1
-current="a new install secures with AES-256"
-expect_eq "$(key_length)" 256
+current="a new install stores the settings table's defaults (AES-256)"
+while IFS=$'\t' read -r key value_key _ _ _ installed; do
+  expect_eq "$key: $(stored "$key\\$value_key")" "$key: $installed"
+done < "$table"
 
 # scenario | options | file name | password | step | what the result must show
 while IFS='|' read -r current options name password step checks; do
@@ -119,7 +124,7 @@ expect_eq "$(key_length)" ""
 
 current=uninstall before=$failed
 folvarek_uninstall || fail "the uninstaller failed"
-for f in "$app/saveprompt.exe" "$app/settingsdesk.exe" "$app/pdfenc.exe" "$sys32/Kestrix.tlb" "$sys32/Kestrix.dll"; do
+for f in "$app/saveprompt.exe" "$app/settingsdesk.exe" "$app/pdfenc.exe" "$sys32/Kestrix.tlb" "$sys32/Kestrix.dll" "$app/policy"; do
   [ ! -e "$f" ] || fail "$f left after uninstall"
 done
 [ -e "$out/plain.pdf" ] || fail "the user's PDFs were removed"

@@ -158,11 +158,11 @@ class Job {
       EXPECT_TRUE(ModReg::SetKeyLengthOpt(arg));
     } else if (verb == "policy" || verb == "policy-dword") {
       const std::string name = arg.substr(0, arg.find('='));
-      const DWORD number = verb == "policy" ? 0 : std::stoul(value);
-      EXPECT_EQ(verb == "policy" ? RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, name.c_str(), REG_SZ, value.c_str(),
-                                                   static_cast<DWORD>(value.size() + 1))
-                                 : RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, name.c_str(), REG_DWORD, &number,
-                                                   sizeof number),
+      const bool text = verb == "policy";
+      const DWORD number = text ? 0 : std::stoul(value);
+      EXPECT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, name.c_str(), text ? REG_SZ : REG_DWORD,
+                                text ? static_cast<const void*>(value.c_str()) : &number,
+                                text ? static_cast<DWORD>(value.size() + 1) : sizeof number),
                 ERROR_SUCCESS);
     } else {
       ADD_FAILURE() << "unknown setup " << verb;

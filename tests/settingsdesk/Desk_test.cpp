@@ -31,6 +31,7 @@ const char* const kBoxes[] = {"", "Ask if you want to set a password when creati
 enum { kLocation, kPassword, kCopy, kPrint, kView, kKeyLength };
 const std::string kPleaseSpecify = "settingsdesk | Please specify a location to save files | OK | none";
 const std::string kCouldNotSave = "settingsdesk | Could not Save Settings | OK | none";
+const char* const kPolicies = "SOFTWARE\\Policies\\Folvarek";
 
 // A folder's name as the shell's folder tree shows it.
 std::string ShellName(int folderId) {
@@ -63,6 +64,12 @@ void Store(int setting, const std::string& text) {
             ERROR_SUCCESS);
 }
 
+void SetPolicy(int setting, DWORD type, const std::string& data) {
+  const std::string name = std::string(kKeys[setting]).substr(0, std::string(kKeys[setting]).find('\\'));
+  const DWORD size = static_cast<DWORD>(data.size());
+  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, name.c_str(), type, data.data(), size), ERROR_SUCCESS);
+}
+
 // Who may do what with a setting's key: locked, everyone may read it but not write it.
 void Lock(int setting, bool locked) {
   win::UniqueHKey key;
@@ -89,7 +96,7 @@ const Designed kTable[] = {
     {"Static", "Default to this directory when creating PDF files:", " Settings ", 240, 760, 3495, 255},
     {"Edit", "", " Settings ", 240, 1060, 5430, 285},
     {"Button", "&Browse", " Settings ", 5700, 1060, 765, 285},
-    {"Button", " Security ", nullptr, 240, 1995, 6615, 1890},
+    {"Button", " Security ", nullptr, 240, 1995, 6615, 1980},
     {"Button", "Ask if you want to set a password when creating your PDF file", " Security ", 240, 370, 4815, 195},
     {"Button", "Stop users copying from PDF files you create", " Security ", 240, 755, 3615, 195},
     {"Button", "Stop users printing from PDF files you create", " Security ", 240, 1130, 3615, 195},
@@ -118,7 +125,8 @@ void ExpectDesignedLayout(HWND form, UINT dpi) {
   const LONG style = GetWindowLongA(form, GWL_STYLE);
   EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),
             WS_CAPTION | WS_SYSMENU);
-  EXPECT_EQ(uidriver::Controls(form).size(), std::size(kTable)) << "controls that are not in the design";
+  const auto shown = uidriver::Controls(form);
+  EXPECT_EQ(std::count_if(shown.begin(), shown.end(), IsWindowVisible), std::ssize(kTable)) << "not in the design";
   for (const Designed& c : kTable) {
     RECT rect = Place(form, c.windowClass, c.caption);
     if (c.frame != nullptr) {
@@ -144,6 +152,7 @@ class SettingsDesk : public ::testing::Test {
       if (Stored()[setting] != "-") Lock(setting, false);
     }
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Folvarek");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPolicies);
     std::filesystem::remove_all(kScratch);
   }
 
@@ -215,6 +224,35 @@ TEST_F(SettingsDesk, StoredFlagsShowRoundedOrGreyedAndOkStoresWhatIsShown) {
   uidriver::Click(Control("OK"));
   ExpectExit();
   EXPECT_EQ(Stored()[kKeyLength], "256");
+}
+
+// A setting a policy sets, empty text and a number too, shows the policy's value, locked, with its note
+// right under it; OK leaves what is stored for it and stores the others.
+TEST_F(SettingsDesk, ASettingAPolicySetsIsShownLockedAndNeverStored) {
+  const std::vector<std::string> stored = {"stored", "0", "1", "0", "0", "0"};  // each policy-set one differs
+  for (int setting = kLocation; setting <= kKeyLength; ++setting) Store(setting, stored[setting]);
+  SetPolicy(kLocation, REG_SZ, kScratch + "\\policy");
+  SetPolicy(kPassword, REG_DWORD, {"\1\0\0\0", 4});
+  SetPolicy(kCopy, REG_SZ, {"", 1});
+  SetPolicy(kKeyLength, REG_SZ, {"256", 4});
+  Start();
+  EXPECT_EQ(uidriver::GetText(Box(kLocation)), kScratch + "\\policy");
+  EXPECT_EQ(Checks(), (std::vector<int>{BST_CHECKED, BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED, BST_CHECKED}));
+  for (int setting = kLocation; setting <= kKeyLength; ++setting) {
+    const bool locked = setting != kPrint && setting != kView;
+    EXPECT_EQ(IsWindowEnabled(Box(setting)), !locked) << kKeys[setting];
+    RECT box{};
+    GetWindowRect(Box(setting), &box);
+    POINT under{(box.left + box.right) / 2, box.bottom + 3};
+    ScreenToClient(form_, &under);
+    const HWND shown = ChildWindowFromPointEx(form_, under, CWP_SKIPINVISIBLE);
+    EXPECT_EQ(uidriver::GetText(shown) == "Set by your administrator.", locked) << kKeys[setting];
+  }
+  EXPECT_FALSE(IsWindowEnabled(Control("Browse")));
+  Click(kPrint, BST_CHECKED);
+  uidriver::Click(Control("OK"));
+  ExpectExit();
+  EXPECT_EQ(Stored(), (std::vector<std::string>{"stored", "0", "1", "1", "0", "0"}));
 }
 
 TEST_F(SettingsDesk, AFailedWriteIsReportedAndTheWindowStaysOpenUntilOkSucceeds) {
