@@ -227,16 +227,16 @@ TEST_F(SettingsDesk, StoredFlagsShowRoundedOrGreyedAndOkStoresWhatIsShown) {
 }
 
 // A setting a policy sets, empty text and a number too, shows the policy's value, locked, with its note
-// right under it; OK leaves what is stored for it and stores the others.
+// right under it; OK leaves what is stored for it and stores the others (an empty folder is not asked for).
 TEST_F(SettingsDesk, ASettingAPolicySetsIsShownLockedAndNeverStored) {
   const std::vector<std::string> stored = {"stored", "0", "1", "0", "0", "0"};  // each policy-set one differs
   for (int setting = kLocation; setting <= kKeyLength; ++setting) Store(setting, stored[setting]);
-  SetPolicy(kLocation, REG_SZ, kScratch + "\\policy");
+  SetPolicy(kLocation, REG_SZ, {"", 1});
   SetPolicy(kPassword, REG_DWORD, {"\1\0\0\0", 4});
-  SetPolicy(kCopy, REG_SZ, {"", 1});
+  SetPolicy(kCopy, REG_SZ, {"0", 2});
   SetPolicy(kKeyLength, REG_SZ, {"256", 4});
   Start();
-  EXPECT_EQ(uidriver::GetText(Box(kLocation)), kScratch + "\\policy");
+  EXPECT_EQ(uidriver::GetText(Box(kLocation)), "");
   EXPECT_EQ(Checks(), (std::vector<int>{BST_CHECKED, BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED, BST_CHECKED}));
   for (int setting = kLocation; setting <= kKeyLength; ++setting) {
     const bool locked = setting != kPrint && setting != kView;
