@@ -11,17 +11,13 @@ import xml.etree.ElementTree as ET
 table, admx, adml = sys.argv[1:4]
 subprocess.run(["xmllint", "--noout", admx, adml], check=True)
 NS = "{http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions}"
-failures = []
-
-settings = {}
-with open(table, encoding="utf-8") as lines:
-    for line in lines:
-        key, _, kind, on, off, _ = line.rstrip("\n").split("\t")
-        settings[key] = (kind, [on, off])
-
+with open(table, encoding="utf-8") as lines:  # key, value key, kind, on, off, a new install's text
+    settings = {f[0]: (f[2], f[3:5]) for f in (line.rstrip("\n").split("\t") for line in lines)}
 definitions, resources = ET.parse(admx).getroot(), ET.parse(adml).getroot()
 strings = {s.get("id") for s in resources.iter(NS + "string")}
 presentations = {p.get("id"): p for p in resources.iter(NS + "presentation")}
+failures = []
+
 for element in definitions.iter():
     for attribute in ("displayName", "explainText"):
         name = re.fullmatch(r"\$\(string\.(.+)\)", element.get(attribute, "$(string.)"))
@@ -30,27 +26,24 @@ for element in definitions.iter():
 
 policies = definitions.findall(f"{NS}policies/{NS}policy")
 for policy in policies:
-    name, elements = policy.get("name"), list(policy.find(NS + "elements") or [])
+    name, elements = policy.get("name"), policy.findall(f"{NS}elements/*")
     kind, values = settings.get(name, ("no setting", []))
-    switch = [policy.findtext(f"{NS}{state}/{NS}string") for state in ("enabledValue", "disabledValue")]
-    found = (policy.get("valueName"), switch,
+    found = (policy.get("class"), policy.get("key"), policy.get("valueName"),
+             [policy.findtext(f"{NS}{state}/{NS}string") for state in ("enabledValue", "disabledValue")],
              [(e.tag[len(NS):], e.get("valueName"), [i.findtext(f"{NS}value/{NS}string") for i in e]) for e in elements])
+    machine = ("Machine", r"Software\Policies\Folvarek")
     expected = {  # a flag switches between its two texts; a number offers them (the first as the default)
-        "flag": (name, values, []),
-        "folder": (None, [None, None], [("text", name, [])]),
-        "number": (None, [None, None], [("enum", name, values)]),
+        "flag": (*machine, name, values, []),
+        "folder": (*machine, None, [None, None], [("text", name, [])]),
+        "number": (*machine, None, [None, None], [("enum", name, values)]),
     }.get(kind)
-    if (policy.get("class"), policy.get("key")) != ("Machine", r"Software\Policies\Folvarek"):
-        failures.append(f"{name}: not a machine policy under Software\\Policies\\Folvarek")
     if found != expected:
-        failures.append(f"{name} ({kind} {values}): writes {found}")
-    if elements:
-        shown = presentations.get(policy.get("presentation", "")[len("$(presentation."):-1])
-        if shown is None or [c.get("refId") for c in shown] != [e.get("id") for e in elements]:
-            failures.append(f"{name}: its presentation does not show its elements")
+        failures.append(f"{name} ({kind} {values}): {found}")
+    shown = presentations.get(policy.get("presentation", "")[len("$(presentation."):-1])
+    if elements and (shown is None or [c.get("refId") for c in shown] != [e.get("id") for e in elements]):
+        failures.append(f"{name}: its presentation does not show its elements")
 
-names = [p.get("name") for p in policies]
-if sorted(names) != sorted(settings):
-    failures.append(f"policies {sorted(names)}, settings {sorted(settings)}")
+if sorted(p.get("name") for p in policies) != sorted(settings):
+    failures.append(f"policies {[p.get('name') for p in policies]}, settings {list(settings)}")
 print("\n".join(failures) or f"{len(policies)} policies, one for each setting")
 sys.exit(1 if failures else 0)
