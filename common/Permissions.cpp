@@ -1,14 +1,13 @@
 #include "Permissions.h"
 
 #include "PdfencLine.h"
-#include "SettingText.h"
 
 namespace folvarek {
 
-std::string PermissionCode(std::string_view allowCopy, std::string_view allowPrint) {
+std::string PermissionCode(bool copyWithheld, bool printWithheld) {
   PdfRights rights;
-  rights.print = ReadNumber(allowPrint) == 0.0;
-  rights.extract = ReadNumber(allowCopy) == 0.0;
+  rights.print = !printWithheld;
+  rights.extract = !copyWithheld;
   return WritePermissionCode(rights);
 }
 

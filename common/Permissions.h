@@ -3,13 +3,12 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace folvarek {
 
-// From the stored AllowCopy and AllowPrint flags, whose "1" means "stop users doing this". A flag
-// that reads as 0 (missing and empty included) permits the action; any other number withholds it,
-// so an unexpected value such as "2" or "-1" errs on the side of the restriction.
-[[nodiscard]] std::string PermissionCode(std::string_view allowCopy, std::string_view allowPrint);
+// From whether the AllowCopy and AllowPrint settings withhold copying and printing (as the settings
+// table reads them: any number but 0, so an unexpected "2" or "-1" errs on the side of the
+// restriction).
+[[nodiscard]] std::string PermissionCode(bool copyWithheld, bool printWithheld);
 
 }  // namespace folvarek

@@ -34,7 +34,8 @@ void FrmPDFOptions::LoadMdl() noexcept {
     job_.strPermissions.clear();
     Vanish();
     ReadSettings();
-    job_.strPermissions = folvarek::PermissionCode(job_.AllowCopy, job_.AllowPrint);
+    job_.strPermissions = folvarek::PermissionCode(settings::IsOn(settings::Id::AllowCopy, job_.AllowCopy),
+                                                   settings::IsOn(settings::Id::AllowPrint, job_.AllowPrint));
     PrepareSaveFolder();
     PassPending = false;
     if (!FindJobPdf()) {

@@ -3,20 +3,19 @@
 #include <string>
 
 #include "CheckFlag.h"
-#include "Permissions.h"
 #include "PostProcessRules.h"
 #include "SettingText.h"
 
 using namespace folvarek;
 
 // How each stored flag text is shown as a box state and, beside it, how the same text reads as the
-// password switch, as a permission and for the security pass, so the readings can be told apart.
-TEST(CheckFlag, FlagsReadAsSwitchBoxStateAndPermission) {
+// password switch and for the security pass, so the readings can be told apart.
+TEST(CheckFlag, FlagsReadAsSwitchBoxStateAndSecurityPass) {
   const struct {
     const char* flag;
     bool set;          // the password is asked for
     CheckState shown;  // in the preferences window
-    bool withheld;     // as AllowCopy/AllowPrint: the permission is withheld
+    bool secured;      // the security pass runs for it
     // clang-format off
   } cases[] = {
       {"", false, CheckState::Clear, false},     {"0", false, CheckState::Clear, false},    {"abc", false, CheckState::Clear, false},
@@ -31,10 +30,7 @@ TEST(CheckFlag, FlagsReadAsSwitchBoxStateAndPermission) {
     SCOPED_TRACE('"' + std::string(c.flag) + '"');
     EXPECT_EQ(IsFlagSet(c.flag), c.set);
     EXPECT_EQ(CheckStateFromFlag(c.flag), c.shown);
-    EXPECT_EQ(PermissionCode(c.flag, "0"), c.withheld ? "10000000" : "10100000");
-    EXPECT_EQ(PermissionCode("0", c.flag), c.withheld ? "00100000" : "10100000");
-    EXPECT_EQ(NeedsSecurityPass(c.flag, "0", "0"), c.withheld);
+    EXPECT_EQ(NeedsSecurityPass(c.flag, "0", "0"), c.secured);
   }
-  EXPECT_EQ(PermissionCode("1", "1"), "00000000");
   EXPECT_TRUE(NeedsSecurityPass("0", "0", "2"));  // no prompt for "2", yet the tool runs
 }

@@ -400,8 +400,6 @@ const Row kRows[] = {
      {"double:ShowPass.exe", "double:onpath\\ShowSave.exe", "double:Out\\ShowSave.exe", "file:Out\\old.pdf=old", "path:onpath"},
      {"pw-cancel", "save:old.pdf", "no", "cancel", "ok"}, {kPassword, kSave, AlreadyExists(kOut + "\\old.pdf"), kSave, kNoPdf},
      {}, {{"ShowPass", "self=" + kJob + "\\ShowPass.exe\n"}, {"ShowSave", "self=" + kJob + "\\onpath\\ShowSave.exe\n"}}},
-    {"the viewer opens the result when the setting asks", {"job.pdf"}, {"Out", "0", "0", "0", "1.0"}, {}, {"save:v.pdf"},
-     {kSave}, {{"Out\\v.pdf", kJobPdf + kStamped}}, {{"viewer", "arg1=" + kOut + "\\v.pdf\n"}}},
     {"without a viewer the reader is offered; No keeps the file", {"job.pdf"}, {"Out", "0", "0", "0", "1"}, {"no-viewer"},
      {"save:v.pdf", "no"}, {kSave, kReaderOffer}, {{"Out\\v.pdf", kJobPdf + kStamped}}},
     {"without a viewer, Yes opens the download page", {"job.pdf"}, {"Out", "0", "0", "0", "1"}, {"no-viewer"},

@@ -6,7 +6,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "ModReg.h"
 #include "SaveFolder.h"
@@ -102,7 +101,7 @@ TEST(ModReg, TheReadBufferHolds259CharactersAndAValueEndsAtItsFirstNul) {
 // other settings stay as stored.
 TEST(ModReg, APolicyValueOverridesItsStoredSettingAsTextOrNumber) {
   using settings::Id;
-  const DWORD one = 1, all = 0xFFFFFFFF;
+  const DWORD all = 0xFFFFFFFF;
   const struct {
     Id setting;
     DWORD type;
@@ -114,9 +113,8 @@ TEST(ModReg, APolicyValueOverridesItsStoredSettingAsTextOrNumber) {
       {Id::AllowCopy, REG_DWORD, {reinterpret_cast<const char*>(&all), 4}, "4294967295"},
       {Id::AllowPrint, REG_SZ, Utf16(L"\0"s), ""}, {Id::ViewPDF, REG_SZ, "", ""},
       {Id::KeyLength, REG_SZ, Utf16(std::wstring(300, L'9')), ""},  // too long reads as empty, and is set
-      {Id::Password, REG_EXPAND_SZ, Utf16(L"1\0"s), std::nullopt}, {Id::Password, REG_MULTI_SZ, Utf16(L"1\0\0"s), std::nullopt},
-      {Id::Password, REG_BINARY, {reinterpret_cast<const char*>(&one), 4}, std::nullopt},
-      {Id::Password, REG_DWORD, {"\1\0", 2}, std::nullopt}};
+      {Id::Password, REG_EXPAND_SZ, Utf16(L"1\0"s), std::nullopt}, {Id::Password, REG_DWORD, {"\1\0", 2}, std::nullopt},
+      {Id::Password, REG_BINARY, {"\1\0\0\0", 4}, std::nullopt}};
   // clang-format on
   DeleteKey(kTree);
   for (const auto& s : kSettings) ASSERT_TRUE(s.set("stored"));
@@ -139,20 +137,17 @@ TEST(ModReg, APolicyValueOverridesItsStoredSettingAsTextOrNumber) {
 // permissions for any number but 0, viewing above 0, AES-256 for the text "256" exactly.
 TEST(SettingsTable, EachSettingKeepsItsReading) {
   using settings::Id;
-  const struct {
-    std::string text;
-    bool password, withheld, view;
-    int bits;
-  } cases[] = {{"", false, false, false, 128},    {"1.0", true, true, true, 128},     {"2", false, true, true, 128},
-               {"-1", false, true, false, 128},   {"256", false, true, true, 256},    {" 256", false, true, true, 128},
-               {"256.0", false, true, true, 128}, {"256\0"s, false, true, true, 128}, {"40", false, true, true, 128}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(std::vector<bool>({settings::IsOn(Id::Password, c.text), settings::IsOn(Id::AllowCopy, c.text),
-                                 settings::IsOn(Id::AllowPrint, c.text), settings::IsOn(Id::ViewPDF, c.text),
-                                 settings::IsOn(Id::SaveLocation, c.text)}),
-              std::vector<bool>({c.password, c.withheld, c.withheld, c.view, false}))
-        << '"' << c.text << '"';
-    EXPECT_EQ(settings::KeyLengthBits(c.text), c.bits) << '"' << c.text << '"';
+  // A text, and whether it reads as on for the password, copying, printing, viewing and AES-256.
+  const std::pair<std::string, std::string> cases[] = {{"", "00000"},      {"1.0", "11110"},    {"2", "01110"},
+                                                       {"-1", "01100"},    {"256", "01111"},    {" 256", "01110"},
+                                                       {"256.0", "01110"}, {"256\0"s, "01110"}, {"40", "01110"}};
+  for (const auto& [text, on] : cases) {
+    std::string read;
+    for (Id id : {Id::Password, Id::AllowCopy, Id::AllowPrint, Id::ViewPDF, Id::KeyLength})
+      read += settings::IsOn(id, text) ? '1' : '0';
+    EXPECT_EQ(read, on) << '"' << text << '"';
+    EXPECT_EQ(settings::KeyLengthBits(text), on.back() == '1' ? 256 : 128);
+    EXPECT_FALSE(settings::IsOn(Id::SaveLocation, text));
   }
 }
 
