@@ -60,16 +60,21 @@ std::optional<std::string> PolicyValue(Id id) {
   const win::UniqueHKey key = OpenSettingKey(HKEY_LOCAL_MACHINE, std::string(settings::kPolicyKey));
   if (!key) return std::nullopt;
   const std::string name(settings::Of(id).key);
+  const std::wstring wideName = win::Wide(name);
   DWORD type = REG_NONE;
-  DWORD number = 0;
-  DWORD size = sizeof number;
-  const LSTATUS status =
-      RegQueryValueExW(key.get(), win::Wide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&number), &size);
-  if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
-  if (type == REG_DWORD && status == ERROR_SUCCESS && size == sizeof number) return std::to_string(number);
+  DWORD size = 0;
+  if (RegQueryValueExW(key.get(), wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
   // A text longer than the buffer reads as empty text, as a stored one does.
-  if (type == REG_SZ && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA)) return QueryValueText(key.get(), name);
-  return std::nullopt;
+  if (type == REG_SZ) return QueryValueText(key.get(), name);
+  DWORD number = 0;
+  if (type != REG_DWORD || size != sizeof number ||
+      RegQueryValueExW(key.get(), wideName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size) !=
+          ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::to_string(number);
 }
 
 std::string Read(Id id) {

@@ -13,6 +13,8 @@ namespace settings {
 
 enum class Id { SaveLocation, Password, AllowCopy, AllowPrint, ViewPDF, KeyLength };
 
+// A flag shows in a three-state box (read rounded, a "2" greyed: CheckFlag.h), a number in a box that
+// is ticked for its `on` text, the folder in a text box.
 enum class Kind { Flag, Folder, Number };
 
 // How the job takes a setting's text as on or off. The flags are read as the number at the start of
