@@ -2,8 +2,7 @@
 # The installed product: a silent install into a fresh Wine prefix, the options set through
 # settingsdesk by the UI driver, print jobs through the pipeline stand-in with the driver answering
 # the prompts, the results checked with Linux tools, and the uninstall.
-# Usage: installed.sh INSTALLER UIDRIVER WORKDIR SETTINGS_TABLE   (run inside an X display, e.g. under
-# xvfb-run; SETTINGS_TABLE as ExportSettingsTable writes it)
+# Usage: installed.sh INSTALLER UIDRIVER WORKDIR SETTINGS_TABLE   (inside an X display, e.g. under xvfb-run)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 installer=$(realpath "$1") uidriver=$(realpath "$2") work=$(mkdir -p "$3" && realpath "$3") table=$(realpath "$4")
@@ -46,7 +45,6 @@ set_options() {
   [ "$5" != - ] || wine reg delete 'HKLM\SOFTWARE\Folvarek\KeyLength' /f >/dev/null 2>&1
 }
 stored() { wine reg query "HKLM\\SOFTWARE\\Folvarek\\$1" /ve 2>/dev/null </dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
-key_length() { stored 'KeyLength\Opt'; }
 
 # One print job: the sample goes through the pipeline stand-in, the driver answers the prompts
 # (a password, "-" for none; then "overwrite" or "view"), and the result is checked.
@@ -117,10 +115,10 @@ expect_eq "$(wine reg query 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve | tr 
 current="installing again keeps the stored key length"
 wine reg add 'HKLM\SOFTWARE\Folvarek\KeyLength\Opt' /ve /d 128 /f >/dev/null 2>&1
 wine "$(folvarek_windows_path "$installer")" /S || fail "the second install failed"
-expect_eq "$(key_length)" 128
+expect_eq "$(stored 'KeyLength\Opt')" 128
 wine reg delete 'HKLM\SOFTWARE\Folvarek\KeyLength' /f >/dev/null 2>&1
 wine "$(folvarek_windows_path "$installer")" /S || fail "the install over older settings failed"
-expect_eq "$(key_length)" ""
+expect_eq "$(stored 'KeyLength\Opt')" ""
 
 current=uninstall before=$failed
 folvarek_uninstall || fail "the uninstaller failed"

@@ -157,12 +157,10 @@ class Job {
     } else if (verb == "key-length") {
       EXPECT_TRUE(ModReg::SetKeyLengthOpt(arg));
     } else if (verb == "policy" || verb == "policy-dword") {
-      const std::string name = arg.substr(0, arg.find('='));
-      const bool text = verb == "policy";
-      const DWORD number = text ? 0 : std::stoul(value);
-      EXPECT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, name.c_str(), text ? REG_SZ : REG_DWORD,
-                                text ? static_cast<const void*>(value.c_str()) : &number,
-                                text ? static_cast<DWORD>(value.size() + 1) : sizeof number),
+      const DWORD number = verb == "policy" ? 0 : std::stoul(value);
+      const std::string data = verb == "policy" ? value + '\0' : std::string(reinterpret_cast<const char*>(&number), 4);
+      EXPECT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, arg.substr(0, arg.find('=')).c_str(),
+                                verb == "policy" ? REG_SZ : REG_DWORD, data.data(), static_cast<DWORD>(data.size())),
                 ERROR_SUCCESS);
     } else {
       ADD_FAILURE() << "unknown setup " << verb;
@@ -373,7 +371,6 @@ const Row kRows[] = {
      {kPassword, kMismatch, kMismatch, kSave}, {{"Out\\report.pdf", kSecured + kStamped}},
      {{"pdfenc", "\"" + kScratch + "\\job.pdf\" \"" + kReportPath + "\" \"\" \"\" 10000000 128 Creator \"Folvarek\" Producer \"Folvarek\"\n"},
       {"Kestrix", "password-unset\n"}}},
-    // A policy value wins over the stored setting, one setting a row.
     {"policy: the save folder", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"folder:Out", "policy:SaveLocation=" + kJob + "\\Policy"},
      {"save:r.pdf"}, {kSave}, {{"Policy\\r.pdf", kJobPdf + kStamped}}},
     {"policy: the password asked for (a DWORD)", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"policy-dword:Password=1"},
