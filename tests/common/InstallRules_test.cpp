@@ -36,7 +36,8 @@ TEST(NextSetupStep, WhatEachWindowsGets) {
       {"Windows 10, the feature turned off", {19045, false, false, false}, Step::TurnOnPdfFeature},
       {"turning it on did not bring the driver", {19045, false, false, true}, Step::NoPdfDriver},
       {"turned on, the driver there now", {19045, false, true, true}, Step::InstallPrintPath},
-      {"Windows 8.1 has no such feature", {9600, false, false, false}, Step::NoPdfDriver},
+      {"Windows 10 1511, before the oldest supported, refused with the driver", {14392, false, true, false}, Step::WindowsTooOld},
+      {"Windows 10 1607 and Server 2016, the oldest supported", {14393, false, false, false}, Step::TurnOnPdfFeature},
   };
   // clang-format on
   for (const Row& row : rows) EXPECT_EQ(NextSetupStep(row.support), row.step) << row.what;
