@@ -133,8 +133,7 @@ current="Windows before build 14393 refused" before=$failed
 build 14392
 wine "$(folvarek_windows_path "$installer")" /S; expect_eq "$?" 4
 wine "$(folvarek_windows_path "$installer")" & pid=$!
-expect_eq "$(driver box "Folvarek Setup" OK | tr -d '\r')" "Folvarek Setup | Folvarek needs Windows 10 version 1607 or \
-Windows Server 2016 (build 14393) or later; this Windows is build 14392. Nothing of Folvarek was installed.\\r\\n | OK | stop"
+expect_eq "$(driver box "Folvarek Setup" OK | tr -d '\r')" "Folvarek Setup | Folvarek needs Windows 10 version 1607 or Windows Server 2016 (build 14393) or later; this Windows is build 14392. Nothing of Folvarek was installed.\\r\\n | OK | stop"
 wait_pid "$pid"; wait "$pid"; expect_eq "$?" 4
 [ ! -e "$app/saveprompt.exe" ] || fail "installed all the same"
 [ "$failed" -eq "$before" ] && echo "  ok   $current"

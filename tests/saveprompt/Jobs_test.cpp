@@ -127,8 +127,8 @@ class Job {
   }
   // file:PATH=CONTENT, folder:PATH, control:TOOL=LINES, double:PATH (a copy of the tool double), script:PATH
   // (of unix-pdfenc.sh), readonly:PATH, hidden:PATH, delete:PATH, no-viewer, path:FOLDER (put first on the
-  // search path saveprompt inherits), key-length:TEXT (stored as the KeyLength setting), ansi:CODEPAGE (the job
-  // is saveprompt built without the UTF-8 code page, so it runs in the system's ANSI code page, checked to be it)
+  // search path saveprompt inherits), key-length:TEXT (stored as the KeyLength setting), ansi:CODEPAGE (saveprompt
+  // without the UTF-8 code page in its manifest, in the system's ANSI code page, which must be CODEPAGE)
   void Prepare(const std::string& verb, const std::string& arg) {
     const std::string path = At(arg.substr(0, arg.find('='))), value = arg.substr(arg.find('=') + 1);
     if (verb == "file" || verb == "double")
@@ -155,10 +155,8 @@ class Job {
       EXPECT_TRUE(ModReg::SetKeyLengthOpt(arg));
     } else if (verb == "ansi") {
       CopyFileA((win::ProgramFolder() + "\\saveprompt_ansi.exe").c_str(), (kJob + "\\saveprompt.exe").c_str(), FALSE);
-      char codePage[8] = {};
-      DWORD size = sizeof codePage;
-      RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Nls\\CodePage", "ACP", RRF_RT_REG_SZ,
-                   nullptr, codePage, &size);
+      char codePage[8] = {};  // what a program gets without the manifest's code page
+      GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, codePage, sizeof codePage);
       EXPECT_EQ(codePage, arg) << "the system's ANSI code page";
     } else {
       ADD_FAILURE() << "unknown setup " << verb;
@@ -177,8 +175,8 @@ class User {
  public:
   User(const uidriver::Process& job, const char* location) : job_(job), location_(location ? At(location) : "") {}
 
-  // save:NAME, save: (the name proposed), cancel (the Save dialog); yes, no, ok (the next message box);
-  // type:FIRST|SECOND, pw-ok, pw-cancel, pw-enter, pw-esc, pw-close (the password window); close-job
+  // save:NAME (none: as proposed), cancel (the Save dialog); yes, no, ok (the next message box); type:FIRST|SECOND,
+  // pw-ok, pw-cancel, pw-enter, pw-esc, pw-close (the password window); close-job
   // (asks the hidden job window to close), open (its picture button, while a message box shows);
   // second-copy (of this user); lock:PATH once pdfenc has written, unlock.
   void Play(const std::string& step) {

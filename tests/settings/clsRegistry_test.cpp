@@ -55,10 +55,9 @@ TEST(clsRegistry, EachOperationOnAScratchKey) {
       {"another type: the default", REG_QWORD, "\x01\0\0\0\0\0\0\0"s, Got, "'dflt'"},
       {"no such value: the default", REG_NONE, "", Got, "'dflt'"},
       {"no such key: the default", REG_NONE, "", [](clsRegistry& r) { r.Subkey("None"); return Join({std::to_string(r.KeyExists()), Got(r)}); }, "0'dflt'"},
-      {"a name and text in any script, written, read and listed", REG_NONE, "", [](clsRegistry& r) {
-         const bool set = r.SetRegistryValue("Имя Ω", "Отчёт 報告"s, REG_SZ); const auto listed = r.EnumRegistryValues(HKEY_CURRENT_USER, kKey);
-         return Join({std::to_string(set), std::get<std::string>(r.GetRegistryValue("Имя Ω")), listed.Item(1).Name, std::get<std::string>(listed.Item(1).Value)}); },
-       "1Отчёт 報告Имя ΩОтчёт 報告"},
+      {"a name and text in any script, written, read and listed", REG_NONE, "", [](clsRegistry& r) { const bool set = r.SetRegistryValue("Имя Ω", "Отчёт 報告"s, REG_SZ);
+         const auto listed = r.EnumRegistryValues(HKEY_CURRENT_USER, kKey); return Join({std::to_string(set), std::get<std::string>(r.GetRegistryValue("Имя Ω")),
+         listed.Item(1).Name, std::get<std::string>(listed.Item(1).Value)}); }, "1Отчёт 報告Имя ΩОтчёт 報告"},
       {"a number as bytes", REG_NONE, "", Set(7, REG_BINARY), "0'dflt'"},
       {"a DWORD from text with blanks and a sign", REG_NONE, "", Set(" +12 "s, REG_DWORD), "112"},
       {"no DWORD from two signs", REG_NONE, "", Set("+-5"s, REG_DWORD), "0'dflt'"},
