@@ -1,14 +1,15 @@
 #include "Permissions.h"
 
+#include "PdfencLine.h"
 #include "SettingText.h"
 
 namespace folvarek {
 
 std::string PermissionCode(std::string_view allowCopy, std::string_view allowPrint) {
-  std::string code = "00000000";
-  if (ReadNumber(allowPrint) == 0.0) code[0] = '1';
-  if (ReadNumber(allowCopy) == 0.0) code[2] = '1';
-  return code;
+  PdfRights rights;
+  rights.print = ReadNumber(allowPrint) == 0.0;
+  rights.extract = ReadNumber(allowCopy) == 0.0;
+  return WritePermissionCode(rights);
 }
 
 }  // namespace folvarek

@@ -1,5 +1,5 @@
-// The permission code handed to the security pass: eight characters "0"/"1", position 1 set when
-// printing is permitted, position 3 when copying is permitted, all other positions "0".
+// The permission code handed to the security pass (its format is in PdfencLine.h): position 1 set
+// when printing is permitted, position 3 when copying is permitted, all other positions "0".
 #pragma once
 
 #include <string>

@@ -1,26 +1,9 @@
 #include "PostProcessRules.h"
 
+#include "PdfencLine.h"
 #include "SettingText.h"
 
 namespace folvarek {
-
-std::string QuoteArgument(std::string_view value) {
-  std::string quoted = "\"";
-  std::size_t backslashes = 0;
-  for (const char c : value) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    // Backslashes before a quote are read in pairs, so they are doubled and the quote escaped.
-    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, '\\');
-  quoted += '"';
-  return quoted;
-}
 
 std::string BuildPdfencArgs(std::string_view scratchFolder, std::string_view baseName, std::string_view extension,
                             std::string_view targetPath, std::string_view password, std::string_view permissions,
@@ -30,15 +13,9 @@ std::string BuildPdfencArgs(std::string_view scratchFolder, std::string_view bas
   input += baseName;
   input += '.';
   input += extension;
-  std::string line = QuoteArgument(input);
-  line += ' ' + QuoteArgument(targetPath);
-  line += ' ' + QuoteArgument(password);
-  line += ' ' + QuoteArgument(password);
-  line += ' ';
-  line += permissions;
-  line += ' ' + std::to_string(keyBits);
-  line += " Creator \"Folvarek\" Producer \"Folvarek\"";
-  return line;
+  const std::string passwordText(password);
+  return WritePdfencLine({input, std::string(targetPath), passwordText, passwordText, std::string(permissions), keyBits,
+                          "Folvarek", "Folvarek"});
 }
 
 namespace {

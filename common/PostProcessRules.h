@@ -9,15 +9,9 @@
 
 namespace folvarek {
 
-// `value` in double quotes, written so that Windows' own parsing of a command line
-// (CommandLineToArgvW, the C runtime) gives back exactly `value`: a quote inside gets a backslash,
-// and backslashes are doubled where a quote follows them (the closing one included). Text without
-// quotes and without a trailing backslash comes out simply between quotes.
-[[nodiscard]] std::string QuoteArgument(std::string_view value);
-
-// The security tool's argument line (`strArgs`): input path (the job's PDF in the scratch folder),
-// target path and the password twice, each quoted; the permission code as it is (it may be empty);
-// the key length in bits; the Creator and Producer names.
+// The security tool's argument line (`strArgs`), written by WritePdfencLine: input path (the job's
+// PDF in the scratch folder), target path, the password as both user and owner password, the
+// permission code as it is, the key length in bits, and Folvarek as Creator and Producer.
 [[nodiscard]] std::string BuildPdfencArgs(std::string_view scratchFolder, std::string_view baseName,
                                           std::string_view extension, std::string_view targetPath,
                                           std::string_view password, std::string_view permissions, int keyBits);

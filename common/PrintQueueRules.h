@@ -18,12 +18,12 @@ inline constexpr std::string_view kUntitledJob = "Print job";
 // A file name stem from a document title (UTF-8): characters Windows does not allow in file names
 // (control characters and \ / : * ? " < > |) become "_", outer spaces and trailing dots go, a name
 // Windows takes for a device ("CON", "lpt1.txt", "COM¹", "nul .x", "CONIN$") gets a leading "_", and the
-// result is cut to at most `maxBytes` bytes of UTF-8, the unit saveprompt's ANSI calls count in,
-// without splitting a character. Titles such as "Microsoft Word - Report.docx" keep their text.
+// result is cut to at most `maxBytes` bytes of UTF-8 (never fewer than the UTF-16 units Windows
+// counts a path in), without splitting a character. Titles such as "Microsoft Word - Report.docx" keep their text.
 // Empty results become kUntitledJob.
 [[nodiscard]] std::string JobStem(std::string_view title, std::size_t maxBytes);
 
-// Longest job name kept, in bytes of UTF-8 as saveprompt's ANSI calls count them, so that the queue
+// Longest job name kept, in bytes of UTF-8 (at least as many as its UTF-16 units), so that the queue
 // and scratch paths stay within MAX_PATH and the Save dialog's answer leaves room for a folder.
 inline constexpr std::size_t kLongestStem = 120;
 

@@ -4,14 +4,14 @@
 
 #include <cwchar>
 
+#include "Files.h"
 #include "Unique.h"
 
 namespace printpath {
 
 std::wstring UserFolder(const char* relative) {
-  wchar_t local[MAX_PATH];
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local))) return {};
-  return std::wstring(local) + L"\\" + Wide(relative);
+  const std::wstring local = win::ShellFolder(CSIDL_LOCAL_APPDATA);
+  return local.empty() ? local : local + L"\\" + Wide(relative);
 }
 
 void AppendLogLine(const std::wstring& file, std::wstring_view text) noexcept {

@@ -38,7 +38,7 @@ using win::Wide;
 // The system's text for a Win32 error code followed by its number, which logs and messages here
 // carry so that a failure can be looked up.
 [[nodiscard]] inline std::wstring ErrorText(DWORD code) {
-  return win::ErrorTextW(code) + L" (error " + std::to_wstring(code) + L")";
+  return win::ErrorText(code) + L" (error " + std::to_wstring(code) + L")";
 }
 
 // A folder or file below the calling user's local application data (see UserFolders.h); empty

@@ -13,6 +13,7 @@
 
 #include "Files.h"
 #include "PrintPath.h"
+#include "Process.h"
 #include "PrintQueueRules.h"
 #include "Pump.h"
 #include "Unique.h"
@@ -47,11 +48,11 @@ LRESULT CALLBACK ShowWhenMade(int code, WPARAM wParam, LPARAM lParam) {
 
 // A message that cannot be shown (no desktop to show it on) goes to the user's print log instead.
 void Tell(const std::wstring& text) {
-  const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, ShowWhenMade, nullptr, GetCurrentThreadId());
+  win::UniqueHook hook(SetWindowsHookExW(WH_CALLWNDPROCRET, ShowWhenMade, nullptr, GetCurrentThreadId()));
   const int answer =
       MessageBoxW(nullptr, text.c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND | MB_TOPMOST);
   const DWORD error = GetLastError();
-  if (hook != nullptr) UnhookWindowsHookEx(hook);
+  hook.reset();
   if (answer == 0)
     AppendLogLine(UserFolder(folvarek::kRunnerLog), L"could not show a message (" + ErrorText(error) + L"): " + text);
 }
@@ -193,12 +194,11 @@ class Runner {
               true};
     }
     const std::wstring program = app_ + L"\\saveprompt.exe";
-    std::wstring commandLine = L"\"" + program + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, app_.c_str(),
-                        &startup, &process)) {
+    win::ProcessStart start;
+    start.program = program;
+    start.folder = app_;
+    const std::optional<win::StartedProcess> saveprompt = win::StartProcess(start);
+    if (!saveprompt) {
       const DWORD error = GetLastError();
       DeleteFileW(inScratch.c_str());
       Requeue(claimed);
@@ -206,9 +206,8 @@ class Runner {
                   L"\" stays queued in " + queue_ + L" and is asked for at the next print job or logon.",
               true};
     }
-    const win::UniqueHandle thread(process.hThread), saveprompt(process.hProcess);
     // saveprompt ends when its user has answered; its own waits on the outside tools are bounded.
-    if (win::WaitForObject(saveprompt.get()) != WAIT_OBJECT_0) {
+    if (win::WaitForObject(saveprompt->process.get()) != WAIT_OBJECT_0) {
       // Whether saveprompt is done is unknown: the job stays taken, for the next runner.
       const DWORD error = GetLastError();
       return {L"Folvarek lost track of the dialog for the print job \"" + name + L"\": " + ErrorText(error) +
@@ -268,7 +267,7 @@ win::UniqueFile TakeLock() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  Runner runner(win::ProgramFolderW());
+  Runner runner(win::ProgramFolder());
   if (!runner.Usable()) return 1;
   CreateDirectoryW(UserFolder("Folvarek").c_str(), nullptr);
   for (;;) {

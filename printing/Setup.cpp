@@ -26,6 +26,7 @@
 
 #include "Files.h"
 #include "InstallRules.h"
+#include "Process.h"
 #include "PrintPath.h"
 #include "Unique.h"
 
@@ -99,22 +100,20 @@ bool ProtectedPrintOn() {
 
 // Runs `commandLine` without a window and waits for it, at most `timeoutMs`: its exit code, or
 // nothing (said) when it could not start or is still running, which it is then left to finish.
-[[nodiscard]] std::optional<DWORD> RunHidden(std::wstring commandLine, const std::wstring& program, DWORD timeoutMs) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                      &startup, &process)) {
+[[nodiscard]] std::optional<DWORD> RunHidden(const win::ProcessStart& start, const std::wstring& program,
+                                             DWORD timeoutMs) {
+  const std::optional<win::StartedProcess> started = win::StartProcess(start);
+  if (!started) {
     const DWORD error = GetLastError();
     return Failed(L"Could not run " + program, error), std::nullopt;
   }
-  const win::UniqueHandle thread(process.hThread), running(process.hProcess);
-  if (WaitForSingleObject(running.get(), timeoutMs) != WAIT_OBJECT_0) {
+  const HANDLE running = started->process.get();
+  if (WaitForSingleObject(running, timeoutMs) != WAIT_OBJECT_0) {
     Say(program + L" did not finish within " + std::to_wstring(timeoutMs / 60000) + L" minutes; it is left to finish.");
     return std::nullopt;
   }
   DWORD code = 0;
-  if (!GetExitCodeProcess(running.get(), &code)) {
+  if (!GetExitCodeProcess(running, &code)) {
     const DWORD error = GetLastError();
     return Failed(L"Could not read how " + program + L" ended", error), std::nullopt;
   }
@@ -124,13 +123,12 @@ bool ProtectedPrintOn() {
 // "Microsoft Print To PDF" is an optional feature of Windows 10 and 11 that can be turned off.
 // Whether it came is then seen in the driver list.
 void TurnOnPdfFeature() {
-  wchar_t system[MAX_PATH];
-  GetSystemDirectoryW(system, MAX_PATH);
   Say(L"Turning on the Windows feature \"Microsoft Print to PDF\"...");
-  const auto code = RunHidden(L"\"" + std::wstring(system) +
-                                  L"\\dism.exe\" /Online /Enable-Feature "
-                                  L"/FeatureName:Printing-PrintToPDFServices-Features /All /NoRestart /Quiet",
-                              L"dism.exe", 10 * 60 * 1000);
+  win::ProcessStart dism;
+  dism.program = win::ShellFolder(CSIDL_SYSTEM) + L"\\dism.exe";
+  dism.arguments = L"/Online /Enable-Feature /FeatureName:Printing-PrintToPDFServices-Features /All /NoRestart /Quiet";
+  dism.flags = CREATE_NO_WINDOW;
+  const auto code = RunHidden(dism, L"dism.exe", 10 * 60 * 1000);
   // 3010: turned on, finished at the next restart.
   if (!code || *code == ERROR_SUCCESS || *code == ERROR_SUCCESS_REBOOT_REQUIRED) return;
   wchar_t hex[16];
@@ -281,7 +279,7 @@ int Install() {
     return Failed(L"Could not add the port monitor " + std::wstring(kMonitorDll), GetLastError()),
            Exit(SetupResult::Failed);
   }
-  const std::wstring runner = win::ProgramFolderW() + L"\\" + kRunnerExe;
+  const std::wstring runner = win::ProgramFolder() + L"\\" + kRunnerExe;
   const LSTATUS written = RegSetKeyValueW(HKEY_LOCAL_MACHINE, kMonitorKey, kRunnerValue, REG_SZ, runner.c_str(),
                                           static_cast<DWORD>((runner.size() + 1) * sizeof(wchar_t)));
   if (written != ERROR_SUCCESS) return Failed(L"Could not record the queue runner", written), Exit(SetupResult::Failed);
@@ -307,10 +305,9 @@ int Install() {
 }
 
 int CheckFolder(const std::wstring& folder) {
-  wchar_t programFiles[MAX_PATH];
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles)) ||
-      !folvarek::ProgramFolderAllowed(Utf8(folder), Utf8(programFiles))) {
-    Say(L"Folvarek can only be installed in " + std::wstring(programFiles) +
+  const std::wstring programFiles = win::ShellFolder(CSIDL_PROGRAM_FILES);
+  if (programFiles.empty() || !folvarek::ProgramFolderAllowed(Utf8(folder), Utf8(programFiles))) {
+    Say(L"Folvarek can only be installed in " + programFiles +
         L" or a folder below it: its programs run "
         L"for every user, so their folder must be one only administrators may change. " +
         folder + L" is not.");

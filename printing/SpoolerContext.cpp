@@ -11,6 +11,7 @@
 
 #include "Events.h"
 #include "PrintPath.h"
+#include "Process.h"
 #include "Unique.h"
 
 namespace printpath {
@@ -64,9 +65,10 @@ class Windows final : public SpoolerContext {
 
   std::vector<folvarek::UserSession> Sessions() override {
     std::vector<folvarek::UserSession> sessions;
-    WTS_SESSION_INFOW* list = nullptr;
+    win::UniqueWtsMemory<WTS_SESSION_INFOW> owned;
     DWORD count = 0;
-    if (!WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &list, &count)) return sessions;
+    if (!WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, owned.put(), &count)) return sessions;
+    const WTS_SESSION_INFOW* list = owned.get();
     for (DWORD i = 0; i < count; ++i) {
       HANDLE raw = nullptr;
       if (!WTSQueryUserToken(list[i].SessionId, &raw)) continue;  // nobody logged on there
@@ -78,32 +80,26 @@ class Windows final : public SpoolerContext {
                                                              : State::Other;
       sessions.push_back({list[i].SessionId, SidOf(token.get()), state});
     }
-    WTSFreeMemory(list);
     return sessions;
   }
 
   bool StartInSession(unsigned session, const std::wstring& program) override {
     win::UniqueToken token;
     if (!WTSQueryUserToken(session, token.put())) return false;
-    void* environment = nullptr;
-    if (!CreateEnvironmentBlock(&environment, token.get(), FALSE)) return false;
+    win::UniqueEnvironment environment;
+    if (!CreateEnvironmentBlock(environment.put(), token.get(), FALSE)) return false;
     // The user's own desktop and environment, as if they had started it themselves.
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.lpDesktop = const_cast<wchar_t*>(L"winsta0\\default");
-    PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + program + L"\"";
-    const BOOL started =
-        CreateProcessAsUserW(token.get(), program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                             CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, environment, nullptr, &startup, &process);
+    win::ProcessStart start;
+    start.program = program;
+    start.flags = DETACHED_PROCESS;
+    start.token = token.get();
+    start.environment = environment.get();
+    start.desktop = L"winsta0\\default";
+    const bool started = win::StartProcess(start).has_value();
     const DWORD error = GetLastError();
-    DestroyEnvironmentBlock(environment);
-    if (!started) {
-      SetLastError(error);
-      return false;
-    }
-    const win::UniqueHandle thread(process.hThread), child(process.hProcess);
-    return true;
+    environment.reset();
+    SetLastError(error);
+    return started;
   }
 
   bool SendToSession(unsigned session, const std::wstring& title, const std::wstring& text) override {
@@ -141,16 +137,10 @@ class Windows final : public SpoolerContext {
   }
 
   bool StartHere(const std::wstring& program) override {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + program + L"\"";
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
-                        nullptr, &startup, &process)) {
-      return false;
-    }
-    const win::UniqueHandle thread(process.hThread), child(process.hProcess);
-    return true;
+    win::ProcessStart start;
+    start.program = program;
+    start.flags = DETACHED_PROCESS;
+    return win::StartProcess(start).has_value();
   }
 
   std::wstring ProfileFolder() override {

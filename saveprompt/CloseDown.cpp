@@ -9,7 +9,9 @@
 #include "ModOnTOp.h"
 #include "Pump.h"
 #include "SaveAs.h"
+#include "Text.h"
 #include "Viewer.h"
+#include "Window.h"
 
 namespace {
 
@@ -21,33 +23,28 @@ constexpr auto kScratchRetryPause = 50ms;
 // The stamp tool may only just have ended when the close-down reaches its copy.
 constexpr auto kToolCopyPause = 50ms;
 
-bool IsFolder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Deletes the folder with what is in it, without forcing: read-only files stay, and with them the
 // folders that hold them. A link inside is removed as a link; what it points to is not touched.
-void DeleteTree(const std::string& folder) {
-  (void)win::ForEachEntry(folder + "\\*", [&](const WIN32_FIND_DATAA& entry) {
-    const std::string path = folder + "\\" + entry.cFileName;
+void DeleteTree(const std::wstring& folder) {
+  (void)win::ForEachEntry(folder + L"\\*", [&](const WIN32_FIND_DATAW& entry) {
+    const std::wstring path = folder + L"\\" + entry.cFileName;
     const DWORD attributes = entry.dwFileAttributes;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       DeleteTree(path);
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      RemoveDirectoryA(path.c_str());
+      RemoveDirectoryW(path.c_str());
     } else if (!(attributes & FILE_ATTRIBUTE_READONLY)) {
-      DeleteFileA(path.c_str());
+      DeleteFileW(path.c_str());
     }
     return true;
   });
-  RemoveDirectoryA(folder.c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 // What a plain directory listing finds: a file that is neither hidden, nor a system file, nor a folder.
-bool ListedAsNormalFile(const std::string& path) {
+bool ListedAsNormalFile(const std::wstring& path) {
   bool normal = false;
-  (void)win::ForEachEntry(path, [&](const WIN32_FIND_DATAA& entry) {
+  (void)win::ForEachEntry(path, [&](const WIN32_FIND_DATAW& entry) {
     normal = !(entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY));
     return false;
   });
@@ -55,9 +52,9 @@ bool ListedAsNormalFile(const std::string& path) {
 }
 
 // A folder that cannot be listed is not known to be empty.
-bool IsEmptyFolder(const std::string& folder) {
+bool IsEmptyFolder(const std::wstring& folder) {
   bool entries = false;
-  const DWORD listed = win::ForEachEntry(folder + "\\*", [&](const WIN32_FIND_DATAA&) {
+  const DWORD listed = win::ForEachEntry(folder + L"\\*", [&](const WIN32_FIND_DATAW&) {
     entries = true;
     return false;
   });
@@ -65,37 +62,39 @@ bool IsEmptyFolder(const std::string& folder) {
 }
 
 // Exactly these three names, whoever made them.
-void RemoveStagedFiles(const std::string& folder, bool toolEnded) {
-  const std::string tool = folder + "\\Kestrix.exe";
+void RemoveStagedFiles(const std::wstring& folder, bool toolEnded) {
+  const std::wstring tool = folder + L"\\Kestrix.exe";
   if (ListedAsNormalFile(tool)) {
     if (!toolEnded) (void)win::WaitFor([] { return false; }, kToolCopyPause);
-    DeleteFileA(tool.c_str());
+    DeleteFileW(tool.c_str());
   }
-  for (const char* name : {"\\temp.pdf", "\\stamp.pdf"}) {
-    if (ListedAsNormalFile(folder + name)) DeleteFileA((folder + name).c_str());
+  for (const wchar_t* name : {L"\\temp.pdf", L"\\stamp.pdf"}) {
+    if (ListedAsNormalFile(folder + name)) DeleteFileW((folder + name).c_str());
   }
 }
 
 }  // namespace
 
-void CloseDown(const std::string& scratchFolder, const std::string& stagingFolder, bool stampToolEnded) {
+void CloseDown(const std::string& scratchFolderText, const std::string& stagingFolderText, bool stampToolEnded) {
   // Runs while the job window is destroyed: nothing may escape, and a failed step is skipped.
   try {
+    const std::wstring scratchFolder = win::Wide(scratchFolderText);
+    const std::wstring stagingFolder = win::Wide(stagingFolderText);
     win::PendingMessages();
     if (!scratchFolder.empty()) {
       (void)win::WaitFor(
           [&] {
-            if (!IsFolder(scratchFolder)) return true;
+            if (!win::FolderExists(scratchFolder)) return true;
             DeleteTree(scratchFolder);
             win::PendingMessages();
             // A folder that may be emptied but not removed is left for the next job, emptied.
-            return !IsFolder(scratchFolder) || IsEmptyFolder(scratchFolder);
+            return !win::FolderExists(scratchFolder) || IsEmptyFolder(scratchFolder);
           },
           kScratchRetry, nullptr, kScratchRetryPause);
     }
     if (!stagingFolder.empty()) {
       RemoveStagedFiles(stagingFolder, stampToolEnded);
-      RemoveDirectoryA(stagingFolder.c_str());  // only when nothing else is in it
+      RemoveDirectoryW(stagingFolder.c_str());  // only when nothing else is in it
     }
     win::PendingMessages();
   } catch (...) {}
@@ -106,13 +105,13 @@ void OpenAction(HWND jobWindow, const std::string& path) {
   try {
     SetOnTop(jobWindow, false);
     if (!CheckFile(path)) {
-      MessageBoxA(jobWindow, JobMessages::kFileNotOnTempPath, JobMessages::kProgramTitle, MB_OK);
-      SendMessageA(jobWindow, WM_CLOSE, 0, 0);
+      win::ShowMessage(jobWindow, JobMessages::kFileNotOnTempPath, JobMessages::kProgramTitle, MB_OK);
+      SendMessageW(jobWindow, WM_CLOSE, 0, 0);
       return;
     }
     // Owner 1 and "0" as parameters and folder are what this action has always passed.
     const auto opened = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(reinterpret_cast<HWND>(1), "open", path.c_str(), "0", "0", SW_SHOWNORMAL));
+        ShellExecuteW(reinterpret_cast<HWND>(1), L"open", win::Wide(path).c_str(), L"0", L"0", SW_SHOWNORMAL));
     if (opened <= 32) OfferReaderDownload(jobWindow, JobMessages::kProgramTitle);
   } catch (...) {}
 }

@@ -4,10 +4,11 @@
 #include "Files.h"
 #include "JobMessages.h"
 #include "ModOnTOp.h"
+#include "Text.h"
 
 namespace {
 
-constexpr char kClassName[] = "FolvarekJobWindow";
+constexpr wchar_t kClassName[] = L"FolvarekJobWindow";
 // No border, no minimise or maximise box.
 constexpr DWORD kStyle = WS_POPUP;
 constexpr int kClientSize = 90;
@@ -21,24 +22,23 @@ constexpr win::DesignRect kFrame1Place{120, 720, 4815, 1575};
 
 // The folders are known before anything can fail, so every unload knows which scratch folder to clear.
 FrmPDFOptions::FrmPDFOptions(HINSTANCE instance)
-    : instance_(instance), font_(win::PointFont("MS Sans Serif", 8.25, scale_)) {
-  job_.appFolder = win::ProgramFolder();
+    : instance_(instance), font_(win::PointFont(L"MS Sans Serif", 8.25, scale_)) {
+  job_.appFolder = win::Utf8(win::ProgramFolder());
   job_.scratchFolder = UserScratchFolder();
 }
 
+// Destroyed here, while the object still runs its unload.
 FrmPDFOptions::~FrmPDFOptions() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
 void FrmPDFOptions::Show() {
-  win::RegisterWindowClass(instance_, kClassName, WindowProc);
+  win::RegisterWindowClass(instance_, kClassName);
 
   const RECT place = win::CentredWindow(kClientSize, kClientSize, kStyle, 0, scale_);
-  hwnd_ = CreateWindowExA(0, kClassName, JobMessages::kJobWindowTitle, kStyle, place.left, place.top,
-                          place.right - place.left, place.bottom - place.top, nullptr, nullptr, instance_, this);
-  if (hwnd_ == nullptr) {
+  if (!Create(instance_, kClassName, win::Wide(JobMessages::kJobWindowTitle), kStyle, 0, place)) {
     const std::string text = std::string(JobMessages::kCouldNotWrite) + "The job window could not be opened";
-    MessageBoxA(nullptr, text.c_str(), JobMessages::kFailureTitle, MB_OK | MB_ICONHAND);
+    win::ShowMessage(nullptr, text, JobMessages::kFailureTitle, MB_OK | MB_ICONHAND);
     PostQuitMessage(1);
     return;
   }
@@ -50,25 +50,24 @@ void FrmPDFOptions::Form_Load() noexcept { LoadMdl(); }
 
 void FrmPDFOptions::CreateControls() {
   const HFONT font = font_.get();
-  const auto place = [&](int id, const char* windowClass, const char* text, DWORD style, DWORD exStyle,
+  const auto place = [&](int id, const wchar_t* windowClass, const wchar_t* text, DWORD style, DWORD exStyle,
                          const win::DesignRect& design, const win::DesignRect* frame) {
     return win::PlaceControl(hwnd_, {id, windowClass, text, style, exStyle, scale_.Place(design, frame), font});
   };
-  place(kText2, "Edit", "Text2", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {240, 240, 1215, 285}, nullptr);
-  place(kText1, "Edit", "Text1", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {1560, 240, 1215, 285}, nullptr);
+  place(kText2, L"Edit", L"Text2", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {240, 240, 1215, 285}, nullptr);
+  place(kText1, L"Edit", L"Text1", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {1560, 240, 1215, 285}, nullptr);
   const HWND openButton =
-      place(kCommand1, "Button", "", WS_TABSTOP | BS_PUSHBUTTON | BS_ICON, 0, {120, 240, 570, 570}, &kFrame1Place);
-  SendMessageA(openButton, BM_SETIMAGE, IMAGE_ICON,
-               reinterpret_cast<LPARAM>(LoadIconA(instance_, MAKEINTRESOURCEA(1))));
-  place(kLabel1, "Static", "Open", SS_LEFT, 0, {840, 420, 615, 255}, &kFrame1Place);
-  place(kLabel8, "Static", "Path :", SS_LEFT, 0, {120, 900, 615, 255}, &kFrame1Place);
-  place(kLblPath, "Static", "", SS_LEFT | SS_NOPREFIX, 0, {840, 900, 3855, 255}, &kFrame1Place);
-  place(kLabel6, "Static", "File :", SS_LEFT, 0, {120, 1200, 615, 255}, &kFrame1Place);
-  place(kLabel5, "Static", "", SS_LEFT | SS_NOPREFIX, 0, {840, 1200, 3855, 255}, &kFrame1Place);
-  const HWND frame = place(kFrame1, "Button", "", BS_GROUPBOX, WS_EX_TRANSPARENT, kFrame1Place, nullptr);
+      place(kCommand1, L"Button", L"", WS_TABSTOP | BS_PUSHBUTTON | BS_ICON, 0, {120, 240, 570, 570}, &kFrame1Place);
+  SendMessageW(openButton, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(LoadIconW(instance_, MAKEINTRESOURCEW(1))));
+  place(kLabel1, L"Static", L"Open", SS_LEFT, 0, {840, 420, 615, 255}, &kFrame1Place);
+  place(kLabel8, L"Static", L"Path :", SS_LEFT, 0, {120, 900, 615, 255}, &kFrame1Place);
+  place(kLblPath, L"Static", L"", SS_LEFT | SS_NOPREFIX, 0, {840, 900, 3855, 255}, &kFrame1Place);
+  place(kLabel6, L"Static", L"File :", SS_LEFT, 0, {120, 1200, 615, 255}, &kFrame1Place);
+  place(kLabel5, L"Static", L"", SS_LEFT | SS_NOPREFIX, 0, {840, 1200, 3855, 255}, &kFrame1Place);
+  const HWND frame = place(kFrame1, L"Button", L"", BS_GROUPBOX, WS_EX_TRANSPARENT, kFrame1Place, nullptr);
   SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  place(kLabel2, "Static", "Prompting for filename....", SS_LEFT, 0, {120, 2400, 4815, 255}, nullptr);
-  place(kLabel4, "Static", "Choose one of the options below to proceed next", SS_LEFT, 0, {120, 2760, 4815, 255},
+  place(kLabel2, L"Static", L"Prompting for filename....", SS_LEFT, 0, {120, 2400, 4815, 255}, nullptr);
+  place(kLabel4, L"Static", L"Choose one of the options below to proceed next", SS_LEFT, 0, {120, 2760, 4815, 255},
         nullptr);
 }
 
@@ -92,18 +91,10 @@ void FrmPDFOptions::JobWindowUnloading() noexcept {
 
 // The Open action of the picture button: the file named by Label5.
 void FrmPDFOptions::Command1_Click() noexcept {
-  char path[MAX_PATH * 4] = {};
-  GetDlgItemTextA(hwnd_, kLabel5, path, sizeof path);
-  OpenAction(hwnd_, path);
+  OpenAction(hwnd_, win::Utf8(win::WindowText(GetDlgItem(hwnd_, kLabel5))));
 }
 
-LRESULT CALLBACK FrmPDFOptions::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  if (message == WM_NCCREATE) {
-    SetWindowLongPtrA(window, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<FrmPDFOptions*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
+std::optional<LRESULT> FrmPDFOptions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CTLCOLORSTATIC: {
       // The two labels that receive the save folder and the target path are red.
@@ -116,17 +107,16 @@ LRESULT CALLBACK FrmPDFOptions::WindowProc(HWND window, UINT message, WPARAM wPa
     }
     case WM_COMMAND:
       if (LOWORD(wParam) == kCommand1 && HIWORD(wParam) == BN_CLICKED) {
-        self->Command1_Click();
+        Command1_Click();
         return 0;
       }
       break;
     case WM_CLOSE:
       // Closing the hidden job window in the middle of the job would clear away the print job
       // under it; the job unloads the window itself when it ends.
-      if (self->jobRunning_) return 0;
+      if (jobRunning_) return 0;
       break;
-    case WM_DESTROY: self->JobWindowUnloading(); return 0;
-    case WM_NCDESTROY: self->hwnd_ = nullptr; break;
+    case WM_DESTROY: JobWindowUnloading(); return 0;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return std::nullopt;
 }

@@ -4,14 +4,16 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "JobError.h"
 #include "JobState.h"
 #include "PostProcess.h"
 #include "TwipsLayout.h"
+#include "Window.h"
 
-class FrmPDFOptions {
+class FrmPDFOptions : public win::Window {
  public:
   // Control ids, after the controls' names in the window's design.
   enum Control : int {
@@ -29,9 +31,7 @@ class FrmPDFOptions {
   };
 
   explicit FrmPDFOptions(HINSTANCE instance);
-  FrmPDFOptions(const FrmPDFOptions&) = delete;
-  FrmPDFOptions& operator=(const FrmPDFOptions&) = delete;
-  ~FrmPDFOptions();
+  ~FrmPDFOptions() override;
 
   // Creates the window, hidden, and loads it. The load runs the job to its end; when Show returns
   // the window has unloaded and the program's quit message is waiting.
@@ -58,10 +58,9 @@ class FrmPDFOptions {
   void Unload() noexcept;
   void JobWindowUnloading() noexcept;
   void Command1_Click() noexcept;
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+  std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   HINSTANCE instance_;
-  HWND hwnd_ = nullptr;
   bool jobRunning_ = false;  // while LoadMdl runs
   win::WindowScale scale_;
   win::UniqueFont font_;

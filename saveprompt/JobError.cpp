@@ -9,7 +9,7 @@
 JobError JobErrorFromWin32(DWORD error) {
   const folvarek::FileFailure failure = folvarek::FileFailureFor(error);
   return JobError(failure.number,
-                  failure.description.empty() ? win::ErrorText(error) : std::string(failure.description));
+                  failure.description.empty() ? win::Utf8(win::ErrorText(error)) : std::string(failure.description));
 }
 
 JobError JobErrorFromCurrentException() {

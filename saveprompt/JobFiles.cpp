@@ -5,11 +5,12 @@
 #include "Files.h"
 #include "JobError.h"
 #include "JobNames.h"
+#include "Text.h"
 
 std::vector<std::string> ListFilesByName(const std::string& folder) {
   std::vector<std::string> names;
-  const DWORD stopped = win::ForEachEntry(folder + "\\*", [&](const WIN32_FIND_DATAA& entry) {
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(entry.cFileName);
+  const DWORD stopped = win::ForEachEntry(win::Wide(folder + "\\*"), [&](const WIN32_FIND_DATAW& entry) {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(win::Utf8(entry.cFileName));
     return true;
   });
   // ERROR_FILE_NOT_FOUND: an existing folder without any entry at all (not even "." and "..").
@@ -21,5 +22,5 @@ std::vector<std::string> ListFilesByName(const std::string& folder) {
 }
 
 void DeleteWithoutForcing(const std::string& path) {
-  if (!DeleteFileA(path.c_str())) throw JobErrorFromWin32(GetLastError());
+  if (!DeleteFileW(win::Wide(path).c_str())) throw JobErrorFromWin32(GetLastError());
 }

@@ -17,6 +17,8 @@
 #include "SaveAs.h"
 #include "SaveFolder.h"
 #include "SettingText.h"
+#include "Text.h"
+#include "Window.h"
 #include "frmPassword.h"
 
 void FrmPDFOptions::LoadMdl() noexcept {
@@ -60,7 +62,7 @@ void FrmPDFOptions::LoadMdl() noexcept {
         EndWithFailure(failure);
         return;
       }
-      MessageBoxA(nullptr, JobMessages::kCannotOverwrite, JobMessages::kProgramTitle, MB_OK | MB_ICONHAND);
+      win::ShowMessage(nullptr, JobMessages::kCannotOverwrite, JobMessages::kProgramTitle, MB_OK | MB_ICONHAND);
     }
   }
   CloseOut();
@@ -130,7 +132,7 @@ FrmPDFOptions::SaveAsAnswer FrmPDFOptions::SettleTarget() {
 bool FrmPDFOptions::MayReplace(const std::string& path) {
   if (!CheckFile(path)) return true;
   const std::string question = path + JobMessages::kAlreadyExists;
-  if (MessageBoxA(nullptr, question.c_str(), JobMessages::kProgramTitle, MB_YESNO) != IDYES) return false;
+  if (win::ShowMessage(nullptr, question, JobMessages::kProgramTitle, MB_YESNO) != IDYES) return false;
   DeleteWithoutForcing(path);
   return true;
 }
@@ -138,14 +140,14 @@ bool FrmPDFOptions::MayReplace(const std::string& path) {
 // The save folder (or the scratch folder without one) and the target go into the two red labels.
 JobLabels FrmPDFOptions::Labels() const {
   const HWND window = hwnd_;
-  return {[window](const std::string& text) { SetDlgItemTextA(window, kLblPath, text.c_str()); },
-          [window](const std::string& text) { SetDlgItemTextA(window, kLabel5, text.c_str()); }};
+  return {[window](const std::string& text) { SetDlgItemTextW(window, kLblPath, win::Wide(text).c_str()); },
+          [window](const std::string& text) { SetDlgItemTextW(window, kLabel5, win::Wide(text).c_str()); }};
 }
 
 // The end of every job that gets this far. Without a target the job's PDF was not saved.
 void FrmPDFOptions::CloseOut() noexcept {
   if (job_.targetPath.empty()) {
-    MessageBoxA(nullptr, JobMessages::kNoPdfFile, JobMessages::kJobWindowTitle, MB_OK | MB_ICONHAND);
+    win::ShowMessage(nullptr, JobMessages::kNoPdfFile, JobMessages::kJobWindowTitle, MB_OK | MB_ICONHAND);
   } else {
     SetOnTop(hwnd_, true);
   }
@@ -154,6 +156,6 @@ void FrmPDFOptions::CloseOut() noexcept {
 
 void FrmPDFOptions::EndWithFailure(const JobError& failure) noexcept {
   const std::string text = JobMessages::kCouldNotWrite + failure.Description();
-  MessageBoxA(nullptr, text.c_str(), JobMessages::kFailureTitle, MB_OK | MB_ICONHAND);
+  win::ShowMessage(nullptr, text, JobMessages::kFailureTitle, MB_OK | MB_ICONHAND);
   Unload();
 }

@@ -5,30 +5,25 @@
 #include <optional>
 
 #include "ComApartment.h"
+#include "Files.h"
 #include "FrmPDFOptions.h"
 #include "Pump.h"
+#include "Text.h"
 #include "Unique.h"
 #include "UserFolders.h"
 
 namespace {
-
-// The user's own local application data folder, without a trailing backslash; empty when unknown.
-std::string LocalAppDataFolder() {
-  char path[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-  return path;
-}
 
 // The lock that allows one saveprompt per user: a file in the user's own profile, which no other
 // account can create, hold or change, held open unshared while the program runs. Nothing when
 // another saveprompt of this user holds it. Any other failure proves no other instance holds it, so
 // the job goes on without the lock.
 std::optional<win::UniqueFile> HoldUserLock() {
-  const std::string local = LocalAppDataFolder();
+  const std::wstring local = win::ShellFolder(CSIDL_LOCAL_APPDATA);
   if (local.empty()) return win::UniqueFile();
-  const std::string path = local + "\\" + folvarek::kSavepromptLock;
-  CreateDirectoryA(path.substr(0, path.find_last_of('\\')).c_str(), nullptr);
-  win::UniqueFile lock(CreateFileA(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_ALWAYS,
+  const std::wstring path = local + L"\\" + win::Wide(folvarek::kSavepromptLock);
+  CreateDirectoryW(path.substr(0, path.find_last_of(L'\\')).c_str(), nullptr);
+  win::UniqueFile lock(CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!lock && GetLastError() == ERROR_SHARING_VIOLATION) return std::nullopt;
   return lock;
@@ -61,15 +56,11 @@ void BringToFront(HWND window) noexcept {
 }
 
 std::string GetSystemDir() {
-  std::string buffer(255, ' ');
-  const UINT length = GetSystemDirectoryA(buffer.data(), 255);
-  // A path that does not fit reports the size it needs instead of its length.
-  if (length == 0 || length >= 255) return {};
-  buffer.resize(length);
-  return buffer;
+  return win::Utf8(
+      win::FetchString([](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); }).value_or(L""));
 }
 
 std::string UserScratchFolder() {
-  const std::string local = LocalAppDataFolder();
+  const std::string local = win::Utf8(win::ShellFolder(CSIDL_LOCAL_APPDATA));
   return local.empty() ? local : local + "\\" + folvarek::kScratchFolder;
 }

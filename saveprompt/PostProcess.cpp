@@ -16,12 +16,14 @@
 #include "Pump.h"
 #include "SaveAs.h"
 #include "SettingText.h"
+#include "Text.h"
 #include "Unique.h"
 #include "Viewer.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using win::Wide;
 using std::chrono::milliseconds;
 
 // How often a running tool's output is looked at for progress; the tool's end wakes the wait at once.
@@ -61,8 +63,8 @@ struct Written {
 Written WrittenSoFar(const std::string& output) {
   Written written{FileSize(output), 0};
   const std::string folder = output.substr(0, output.find_last_of('\\') + 1);
-  (void)win::ForEachEntry(output + ".*.tmp", [&](const WIN32_FIND_DATAA& entry) {
-    written.staged += FileSize(folder + entry.cFileName).value_or(0);
+  (void)win::ForEachEntry(Wide(output + ".*.tmp"), [&](const WIN32_FIND_DATAW& entry) {
+    written.staged += FileSize(folder + win::Utf8(entry.cFileName)).value_or(0);
     return true;
   });
   return written;
@@ -113,7 +115,7 @@ std::optional<std::string> AwaitTool(const std::string& tool, const OutsideStart
 void CopyDirectly(JobState& job) {
   const std::string name = FileName(job.targetPath);
   const std::string renamed = job.scratchFolder + "\\" + name;
-  if (renamed != job.jobPdfPath && !MoveFileA(job.jobPdfPath.c_str(), renamed.c_str())) {
+  if (renamed != job.jobPdfPath && !MoveFileW(Wide(job.jobPdfPath).c_str(), Wide(renamed).c_str())) {
     throw JobErrorFromWin32(GetLastError());
   }
   // When the copy fails and the user is asked again, the next attempt starts from the renamed file.
@@ -121,7 +123,7 @@ void CopyDirectly(JobState& job) {
   const auto dot = name.find_last_of('.');
   job.baseName = name.substr(0, dot);
   job.extension = name.substr(dot + 1);
-  if (!CopyFileA(renamed.c_str(), job.targetPath.c_str(), FALSE)) throw JobErrorFromWin32(GetLastError());
+  if (!CopyFileW(Wide(renamed).c_str(), Wide(job.targetPath).c_str(), FALSE)) throw JobErrorFromWin32(GetLastError());
 }
 
 void SecurityPass(JobState& job, milliseconds stallLimit) {
@@ -138,7 +140,7 @@ void SecurityPass(JobState& job, milliseconds stallLimit) {
   const OutsideStart pdfenc = StartOutsideCommand(job.appFolder, command);
   if (const auto failure = AwaitTool("pdfenc", pdfenc, job.targetPath, stallLimit)) {
     // An empty file where the user asked for the PDF would pass for a result.
-    if (FileSize(job.targetPath) == std::optional<std::uint64_t>(0)) DeleteFileA(job.targetPath.c_str());
+    if (FileSize(job.targetPath) == std::optional<std::uint64_t>(0)) DeleteFileW(Wide(job.targetPath).c_str());
     throw JobError(JobFailure::Other, *failure);
   }
 }
@@ -149,7 +151,7 @@ JobError StampNotApplied(const std::string& reason, const std::string& target) {
 
 // Puts the installed file in place under its working name, unless a file of that name is there.
 void Stage(const std::string& installed, const std::string& staged, const std::string& target) {
-  if (CheckFile(staged) || CopyFileA(installed.c_str(), staged.c_str(), FALSE)) return;
+  if (CheckFile(staged) || CopyFileW(Wide(installed).c_str(), Wide(staged).c_str(), FALSE)) return;
   throw StampNotApplied(FileName(installed) + " could not be copied to " + staged + " (" + LastErrorText() + ")",
                         target);
 }
@@ -157,12 +159,11 @@ void Stage(const std::string& installed, const std::string& staged, const std::s
 // The user's own staging folder: the temporary folder, then "Folvarek". Never the system folder,
 // which every user shares while two users' jobs may run at once.
 std::string PerUserStagingFolder(const std::string& target) {
-  char temp[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(sizeof temp, temp);
-  if (length == 0 || length > MAX_PATH) throw StampNotApplied("The temporary folder is not known", target);
-  std::string folder(temp, length);
-  folder += "Folvarek";
-  if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+  const std::optional<std::wstring> temp =
+      win::FetchString([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
+  if (!temp || temp->empty()) throw StampNotApplied("The temporary folder is not known", target);
+  const std::string folder = win::Utf8(*temp) + "Folvarek";
+  if (!CreateDirectoryW(Wide(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     throw StampNotApplied(folder + " could not be created (" + LastErrorText() + ")", target);
   }
   return folder;
@@ -173,7 +174,7 @@ std::string PerUserStagingFolder(const std::string& target) {
 void StageStampFiles(const std::string& folder, const std::string& system, const std::string& target) {
   const std::string held = folder + "\\temp.pdf";
   const win::UniqueFile created(
-      CreateFileA(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      CreateFileW(Wide(held).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!created) throw StampNotApplied(held + " could not be created (" + LastErrorText() + ")", target);
   Stage(system + "\\Kestrix.dll", folder + "\\stamp.pdf", target);
   Stage(system + "\\Kestrix.tlb", folder + "\\Kestrix.exe", target);
@@ -195,11 +196,11 @@ void StampPass(JobState& job, milliseconds stallLimit) {
 
   // Moving rather than copying costs nothing whatever the size (on one volume), and the target is
   // gone before the tool starts, as the tool has always found it.
-  if (!MoveFileExA(target.c_str(), held.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+  if (!MoveFileExW(Wide(target).c_str(), Wide(held).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
     throw JobErrorFromWin32(GetLastError());
   }
   // Across volumes a move leaves the source behind when it cannot delete it.
-  if (CheckFile(target) && !DeleteFileA(target.c_str())) throw JobErrorFromWin32(GetLastError());
+  if (CheckFile(target) && !DeleteFileW(Wide(target).c_str())) throw JobErrorFromWin32(GetLastError());
   win::PendingMessages();
 
   OutsideCommand command;
@@ -213,7 +214,7 @@ void StampPass(JobState& job, milliseconds stallLimit) {
   const auto failure = AwaitTool("Kestrix.exe", stamp, target, stallLimit);
   job.stampToolEnded = stamp.process && WaitForSingleObject(stamp.process.get(), 0) == WAIT_OBJECT_0;
   if (!failure) return;
-  if (!MoveFileExA(held.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+  if (!MoveFileExW(Wide(held).c_str(), Wide(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
     throw JobError(JobFailure::Other, *failure + ". The stamp could not be applied, and " + target +
                                           " could not be put back (" + LastErrorText() + ")");
   }
@@ -222,7 +223,7 @@ void StampPass(JobState& job, milliseconds stallLimit) {
 
 void View(const JobState& job, HWND jobWindow) {
   const auto opened = reinterpret_cast<INT_PTR>(
-      ShellExecuteA(jobWindow, "open", job.targetPath.c_str(), "", job.appFolder.c_str(), SW_SHOWNORMAL));
+      ShellExecuteW(jobWindow, L"open", Wide(job.targetPath).c_str(), L"", Wide(job.appFolder).c_str(), SW_SHOWNORMAL));
   // Unowned, like the job's other messages: the job window itself is never seen.
   if (opened <= 32) OfferReaderDownload(nullptr, JobMessages::kJobWindowTitle);
 }

@@ -6,21 +6,24 @@
 #include <cstdio>
 
 #include "JobError.h"
+#include "Files.h"
 #include "JobNames.h"
 #include "ModOnTOp.h"
+#include "Text.h"
+#include "Unique.h"
 
 namespace {
 
 // The file name buffer: 254 characters and the terminating NUL that makes it 255 for the dialog.
 constexpr std::size_t kNameBufferChars = 254;
 
-std::string BlankNameBuffer() { return std::string(kNameBufferChars, ' ') + '\0'; }
+std::wstring BlankNameBuffer() { return std::wstring(kNameBufferChars, L' ') + L'\0'; }
 
 // The proposed name, which the dialog shows as the initial file name, and spaces after its NUL.
-std::string NameBuffer(const std::string& proposedName) {
-  std::string buffer = proposedName.substr(0, kNameBufferChars) + '\0';
-  buffer.resize(kNameBufferChars + 1, ' ');
-  buffer.back() = '\0';
+std::wstring NameBuffer(const std::string& proposedName) {
+  std::wstring buffer = win::Wide(proposedName).substr(0, kNameBufferChars) + L'\0';
+  buffer.resize(kNameBufferChars + 1, L' ');
+  buffer.back() = L'\0';
   return buffer;
 }
 
@@ -28,12 +31,7 @@ std::string NameBuffer(const std::string& proposedName) {
 // shown, a hook brings the dialog to the front as soon as it has been created.
 class SaveDialogToFront {
  public:
-  SaveDialogToFront() : hook_(SetWindowsHookExA(WH_CALLWNDPROCRET, Watch, nullptr, GetCurrentThreadId())) {}
-  SaveDialogToFront(const SaveDialogToFront&) = delete;
-  SaveDialogToFront& operator=(const SaveDialogToFront&) = delete;
-  ~SaveDialogToFront() {
-    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
-  }
+  SaveDialogToFront() : hook_(SetWindowsHookExW(WH_CALLWNDPROCRET, Watch, nullptr, GetCurrentThreadId())) {}
 
  private:
   static LRESULT CALLBACK Watch(int code, WPARAM sentByThisThread, LPARAM param) noexcept {
@@ -41,27 +39,28 @@ class SaveDialogToFront {
       const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(param);
       // The dialog itself, not its message boxes, which it owns.
       if (message->message == WM_INITDIALOG && GetWindow(message->hwnd, GW_OWNER) == nullptr &&
-          !(GetWindowLongA(message->hwnd, GWL_STYLE) & WS_CHILD)) {
+          !(GetWindowLongW(message->hwnd, GWL_STYLE) & WS_CHILD)) {
         BringToFront(message->hwnd);
       }
     }
     return CallNextHookEx(nullptr, code, sentByThisThread, param);
   }
 
-  HHOOK hook_;
+  win::UniqueHook hook_;
 };
 
 }  // namespace
 
 std::string ShowSaveAs(const std::string& initialFolder, const std::string& proposedName) {
-  std::string file = NameBuffer(proposedName);
-  std::string fileTitle = BlankNameBuffer();
+  std::wstring file = NameBuffer(proposedName);
+  std::wstring fileTitle = BlankNameBuffer();
+  const std::wstring folder = win::Wide(initialFolder);
   // The single filter, closed by two NULs (the literal adds the second).
-  static constexpr char kFilter[] = "PDF Files (*.PDF)\0*.PDF\0";
+  static constexpr wchar_t kFilter[] = L"PDF Files (*.PDF)\0*.PDF\0";
 
-  OPENFILENAMEA record{};
+  OPENFILENAMEW record{};
   // The classic record, without the tail fields added for the places bar.
-  record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  record.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
   record.hwndOwner = nullptr;
   record.hInstance = nullptr;
   record.lpstrFilter = kFilter;
@@ -69,16 +68,16 @@ std::string ShowSaveAs(const std::string& initialFolder, const std::string& prop
   record.nMaxFile = static_cast<DWORD>(file.size());
   record.lpstrFileTitle = fileTitle.data();
   record.nMaxFileTitle = static_cast<DWORD>(fileTitle.size());
-  record.lpstrInitialDir = initialFolder.empty() ? nullptr : initialFolder.c_str();
-  record.lpstrTitle = "Save File As";
+  record.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  record.lpstrTitle = L"Save File As";
   record.Flags = 0;
 
   BOOL chosen = FALSE;
   {
     const SaveDialogToFront toFront;
-    chosen = GetSaveFileNameA(&record);
+    chosen = GetSaveFileNameW(&record);
   }
-  if (chosen) return folvarek::SaveDialogAnswer(file);
+  if (chosen) return folvarek::SaveDialogAnswer(win::Utf8(file));
 
   const DWORD failure = CommDlgExtendedError();
   if (failure == 0) return {};  // cancelled
@@ -92,7 +91,5 @@ std::string ShowSaveAs(const std::string& initialFolder, const std::string& prop
 }
 
 bool CheckFile(const std::string& szFame) {
-  if (szFame.empty()) return false;
-  const DWORD attributes = GetFileAttributesA(szFame.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  return !szFame.empty() && win::FileExists(win::Wide(szFame));
 }

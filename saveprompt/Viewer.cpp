@@ -3,9 +3,10 @@
 #include <shellapi.h>
 
 #include "JobMessages.h"
+#include "Window.h"
 
 void OfferReaderDownload(HWND owner, const char* title) {
-  if (MessageBoxA(owner, JobMessages::kReaderNotInstalled, title, MB_YESNO) == IDYES) {
-    ShellExecuteA(nullptr, "open", kReaderDownloadPage, "0", "0", SW_SHOWNORMAL);
+  if (win::ShowMessage(owner, JobMessages::kReaderNotInstalled, title, MB_YESNO) == IDYES) {
+    ShellExecuteW(nullptr, L"open", kReaderDownloadPage, L"0", L"0", SW_SHOWNORMAL);
   }
 }

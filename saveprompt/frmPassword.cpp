@@ -9,11 +9,12 @@
 #include "OutsideCommand.h"
 #include "Pump.h"
 #include "SettingText.h"
+#include "Text.h"
 
 namespace {
 
-constexpr char kClassName[] = "FolvarekPasswordWindow";
-constexpr char kCaption[] = "Enter PDF file password";
+constexpr wchar_t kClassName[] = L"FolvarekPasswordWindow";
+constexpr wchar_t kCaption[] = L"Enter PDF file password";
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 constexpr int kClientWidth = 4980;
@@ -24,35 +25,29 @@ constexpr win::DesignRect kFrame{120, 120, 3495, 1260};
 // The one password window on the thread, for its key preview.
 frmPassword* g_shown = nullptr;
 
-std::string TextOf(HWND control) {
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
+std::string TextOf(HWND control) { return win::Utf8(win::WindowText(control)); }
 
 }  // namespace
 
 frmPassword::frmPassword(HINSTANCE instance)
     : instance_(instance),
-      tahoma_(win::PointFont("Tahoma", 8.25, scale_)),
-      windowFont_(win::PointFont("MS Sans Serif", 8.25, scale_)) {}
+      tahoma_(win::PointFont(L"Tahoma", 8.25, scale_)),
+      windowFont_(win::PointFont(L"MS Sans Serif", 8.25, scale_)) {}
 
 frmPassword::~frmPassword() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
 void frmPassword::Show() {
-  win::RegisterWindowClass(instance_, kClassName, WindowProc);
+  win::RegisterWindowClass(instance_, kClassName);
 
   const RECT place = win::CentredWindow(kClientWidth, kClientHeight, kStyle, kExStyle, scale_);
-  hwnd_ = CreateWindowExA(kExStyle, kClassName, kCaption, kStyle, place.left, place.top, place.right - place.left,
-                          place.bottom - place.top, nullptr, nullptr, instance_, this);
-  if (hwnd_ == nullptr) throw JobError(JobFailure::Other, "The password window could not be opened");
+  if (!Create(instance_, kClassName, kCaption, kStyle, kExStyle, place)) throw JobError(JobFailure::Other, "The password window could not be opened");
   CreateControls();
   Form_Load();
 
   g_shown = this;
-  keyPreview_ = SetWindowsHookExA(WH_GETMESSAGE, KeyPreview, nullptr, GetCurrentThreadId());
+  keyPreview_.reset(SetWindowsHookExW(WH_GETMESSAGE, KeyPreview, nullptr, GetCurrentThreadId()));
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   BringToFront(hwnd_);
   SetFocus(txtUserPass_);
@@ -66,26 +61,26 @@ void frmPassword::CreateControls() {
   const HFONT tahoma = tahoma_.get();
   const HFONT boxes = windowFont_.get();
   // Created in tab order; the frame is then sent to the bottom so it never covers what it holds.
-  txtUserPass_ = win::PlaceControl(hwnd_, {kUserPassId, "Edit", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL,
+  txtUserPass_ = win::PlaceControl(hwnd_, {kUserPassId, L"Edit", L"", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL,
                                            WS_EX_CLIENTEDGE, scale_.Place({1560, 300, 1815, 285}, &kFrame), boxes});
   txtUserPassRepeat_ =
-      win::PlaceControl(hwnd_, {kUserPassRepeatId, "Edit", "", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL,
+      win::PlaceControl(hwnd_, {kUserPassRepeatId, L"Edit", L"", WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL,
                                 WS_EX_CLIENTEDGE, scale_.Place({1560, 700, 1815, 285}, &kFrame), boxes});
-  win::PlaceControl(hwnd_, {kOKButtonId, "Button", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0,
+  win::PlaceControl(hwnd_, {kOKButtonId, L"Button", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0,
                             scale_.Place({3720, 240, 1095, 375}), tahoma});
   const HWND frame =
-      win::PlaceControl(hwnd_, {kFrameId, "Button", "", BS_GROUPBOX, WS_EX_TRANSPARENT, scale_.Place(kFrame), boxes});
-  win::PlaceControl(hwnd_, {kCancelButtonId, "Button", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0,
+      win::PlaceControl(hwnd_, {kFrameId, L"Button", L"", BS_GROUPBOX, WS_EX_TRANSPARENT, scale_.Place(kFrame), boxes});
+  win::PlaceControl(hwnd_, {kCancelButtonId, L"Button", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, 0,
                             scale_.Place({3720, 720, 1095, 375}), tahoma});
-  win::PlaceControl(hwnd_, {kUserPassLabelId, "Static", "Password:", SS_LEFT, 0,
+  win::PlaceControl(hwnd_, {kUserPassLabelId, L"Static", L"Password:", SS_LEFT, 0,
                             scale_.Place({120, 360, 1215, 255}, &kFrame), tahoma});
-  win::PlaceControl(hwnd_, {kUserPassRepeatLabelId, "Static", "Confirm password:", SS_LEFT, 0,
+  win::PlaceControl(hwnd_, {kUserPassRepeatLabelId, L"Static", L"Confirm password:", SS_LEFT, 0,
                             scale_.Place({120, 730, 1455, 255}, &kFrame), tahoma});
   SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   for (const HWND box : {txtUserPass_, txtUserPassRepeat_}) {
-    SendMessageA(box, EM_SETPASSWORDCHAR, '*', 0);
-    SendMessageA(box, EM_SETLIMITTEXT, 0, 0);
+    SendMessageW(box, EM_SETPASSWORDCHAR, L'*', 0);
+    SendMessageW(box, EM_SETLIMITTEXT, 0, 0);
   }
 }
 
@@ -97,7 +92,7 @@ void frmPassword::Form_Load() {
 void frmPassword::OKButton_Click() {
   const std::string entry = TextOf(txtUserPass_);
   if (TextOf(txtUserPassRepeat_) != entry) {
-    MessageBoxA(hwnd_, JobMessages::kPasswordsDiffer, JobMessages::kProgramTitle, MB_OK | MB_ICONHAND);
+    win::ShowMessage(hwnd_, JobMessages::kPasswordsDiffer, JobMessages::kProgramTitle, MB_OK | MB_ICONHAND);
     return;
   }
   strPassword = folvarek::TrimBlanks(entry);
@@ -117,19 +112,19 @@ bool frmPassword::Form_KeyDown(WPARAM keyCode) {
 
 void frmPassword::Form_Unload() noexcept {
   PassPending = false;
-  if (keyPreview_ != nullptr) UnhookWindowsHookEx(keyPreview_);
-  keyPreview_ = nullptr;
+  keyPreview_.reset();
   g_shown = nullptr;
 }
 
 void frmPassword::Unload() { DestroyWindow(hwnd_); }
 
-void frmPassword::Fail() noexcept {
+// A failure met inside one of the window's handlers closes the window; the job routine gets it.
+void frmPassword::OnFailure() noexcept {
   failure_ = std::current_exception();
-  if (hwnd_ != nullptr) PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+  if (hwnd_ != nullptr) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
-LRESULT frmPassword::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+std::optional<LRESULT> frmPassword::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kOKButtonId) OKButton_Click();
@@ -140,25 +135,8 @@ LRESULT frmPassword::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
       if (Form_KeyDown(wParam)) return 0;
       break;
     case WM_DESTROY: Form_Unload(); return 0;
-    case WM_NCDESTROY: hwnd_ = nullptr; break;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-LRESULT CALLBACK frmPassword::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<frmPassword*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = window;
-  }
-  auto* self = reinterpret_cast<frmPassword*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (self == nullptr) return DefWindowProcA(window, message, wParam, lParam);
-  try {
-    return self->HandleMessage(window, message, wParam, lParam);
-  } catch (...) {
-    self->Fail();
-    return 0;
-  }
+  return std::nullopt;
 }
 
 // Key presses reach the window before the control that has the focus: Escape closes the window
@@ -166,7 +144,7 @@ LRESULT CALLBACK frmPassword::WindowProc(HWND window, UINT message, WPARAM wPara
 // manager, as in any dialog.
 bool frmPassword::PreviewKey(MSG message) {
   if (message.message == WM_KEYDOWN && Form_KeyDown(message.wParam)) return true;
-  return IsDialogMessageA(hwnd_, &message) != FALSE;
+  return IsDialogMessageW(hwnd_, &message) != FALSE;
 }
 
 LRESULT CALLBACK frmPassword::KeyPreview(int code, WPARAM removal, LPARAM message) noexcept {
@@ -178,7 +156,7 @@ LRESULT CALLBACK frmPassword::KeyPreview(int code, WPARAM removal, LPARAM messag
     try {
       if (self->PreviewKey(*msg)) msg->message = WM_NULL;
     } catch (...) {
-      self->Fail();
+      self->OnFailure();
       msg->message = WM_NULL;
     }
   }

@@ -5,11 +5,14 @@
 #include <windows.h>
 
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "TwipsLayout.h"
+#include "Unique.h"
+#include "Window.h"
 
-class frmPassword {
+class frmPassword : public win::Window {
  public:
   // Control ids, also for the UI tests.
   static constexpr int kUserPassId = 101;
@@ -21,9 +24,7 @@ class frmPassword {
   static constexpr int kCancelButtonId = IDCANCEL;
 
   explicit frmPassword(HINSTANCE instance);
-  frmPassword(const frmPassword&) = delete;
-  frmPassword& operator=(const frmPassword&) = delete;
-  ~frmPassword();
+  ~frmPassword() override;
 
   // Loads the window (strPassword empty, PassPending True), shows it modeless and unowned, in front
   // of every other window, with the focus in the first box.
@@ -33,11 +34,10 @@ class frmPassword {
   void RethrowFailure() const;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
   static LRESULT CALLBACK KeyPreview(int code, WPARAM removal, LPARAM message) noexcept;
-  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void OnFailure() noexcept override;
   bool PreviewKey(MSG message);
-  void Fail() noexcept;
 
   void CreateControls();
   void Form_Load();
@@ -48,10 +48,9 @@ class frmPassword {
   void Unload();
 
   HINSTANCE instance_;
-  HWND hwnd_ = nullptr;
   HWND txtUserPass_ = nullptr;
   HWND txtUserPassRepeat_ = nullptr;
-  HHOOK keyPreview_ = nullptr;
+  win::UniqueHook keyPreview_;
   win::WindowScale scale_;
   win::UniqueFont tahoma_;
   win::UniqueFont windowFont_;

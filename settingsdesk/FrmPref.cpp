@@ -8,7 +8,9 @@
 #include "ModBForFolder.h"
 #include "ModReg.h"
 #include "SaveFolder.h"
+#include "Files.h"
 #include "SettingText.h"
+#include "Text.h"
 #include "TwipsLayout.h"
 
 namespace {
@@ -18,8 +20,8 @@ constexpr int kFirstControlId = 100;  // clear of IDOK and IDCANCEL, which Enter
 
 // Positions in twips, relative to the parent (the window or a frame).
 struct ControlLayout {
-  const char* windowClass;
-  const char* caption;
+  const wchar_t* windowClass;
+  const wchar_t* caption;
   DWORD style;
   DWORD exStyle;
   int parent;
@@ -31,35 +33,35 @@ constexpr DWORD kCheckBox = kChild | WS_TABSTOP | BS_3STATE;
 
 // In the order of FrmPref::Control: creation order is the order the focus moves in.
 constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
-    {"Button", "&OK", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, kWindow, {4530, 4080, 1140, 375}},
-    {"Button", "&Cancel", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, kWindow, {5730, 4080, 1140, 375}},
-    {"Button",
-     "Ask if you want to set a password when creating your PDF file",
+    {L"Button", L"&OK", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, kWindow, {4530, 4080, 1140, 375}},
+    {L"Button", L"&Cancel", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, kWindow, {5730, 4080, 1140, 375}},
+    {L"Button",
+     L"Ask if you want to set a password when creating your PDF file",
      kCheckBox,
      0,
      FrmPref::Frame2,
      {240, 370, 4815, 195}},
-    {"Button", "Stop users copying from PDF files you create", kCheckBox, 0, FrmPref::Frame2, {240, 755, 3615, 195}},
-    {"Button", "Stop users printing from PDF files you create", kCheckBox, 0, FrmPref::Frame2, {240, 1130, 3615, 195}},
-    {"Button",
-     "Encrypt with 256-bit AES (PDF readers from 2010 on)",
+    {L"Button", L"Stop users copying from PDF files you create", kCheckBox, 0, FrmPref::Frame2, {240, 755, 3615, 195}},
+    {L"Button", L"Stop users printing from PDF files you create", kCheckBox, 0, FrmPref::Frame2, {240, 1130, 3615, 195}},
+    {L"Button",
+     L"Encrypt with 256-bit AES (PDF readers from 2010 on)",
      kCheckBox,
      0,
      FrmPref::Frame2,
      {240, 1505, 4215, 195}},
-    {"Button", "&Browse", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, FrmPref::Frame3, {5700, 1060, 765, 285}},
-    {"Edit", "", kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, FrmPref::Frame3, {240, 1060, 5430, 285}},
-    {"Button", "Automatically open PDF file after creation", kCheckBox, 0, FrmPref::Frame3, {240, 350, 3375, 195}},
-    {"Static",
-     "Default to this directory when creating PDF files:",
+    {L"Button", L"&Browse", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, FrmPref::Frame3, {5700, 1060, 765, 285}},
+    {L"Edit", L"", kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, FrmPref::Frame3, {240, 1060, 5430, 285}},
+    {L"Button", L"Automatically open PDF file after creation", kCheckBox, 0, FrmPref::Frame3, {240, 350, 3375, 195}},
+    {L"Static",
+     L"Default to this directory when creating PDF files:",
      kChild | SS_LEFT,
      0,
      FrmPref::Frame3,
      {240, 760, 3495, 255}},
     // The frames come last, so they lie under the controls they hold.
-    {"Button", " Settings ", kChild | BS_GROUPBOX, 0, kWindow, {240, 240, 6615, 1695}},
+    {L"Button", L" Settings ", kChild | BS_GROUPBOX, 0, kWindow, {240, 240, 6615, 1695}},
     // A fourth row in the security frame: it grows by what the row needs, into the room above the buttons.
-    {"Button", " Security ", kChild | BS_GROUPBOX, 0, kWindow, {240, 1995, 6615, 1890}},
+    {L"Button", L" Security ", kChild | BS_GROUPBOX, 0, kWindow, {240, 1995, 6615, 1890}},
 };
 
 constexpr int kClientWidth = 7065;
@@ -74,67 +76,39 @@ constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_C
 constexpr const char* kMessageTitle = "settingsdesk";
 constexpr const char* kCouldNotSave = "Could not Save Settings";
 
-bool FolderExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// The dialog manager gives the window Tab and access-key handling; the controls are made in code,
-// so the template holds only the frame of the window (no menu, the dialog class, no title yet).
-#pragma pack(push, 2)
-struct EmptyDialogTemplate {
-  DLGTEMPLATE dialog;
-  WORD menu;
-  WORD windowClass;
-  WCHAR title;
-};
-#pragma pack(pop)
+bool FolderExists(const std::string& path) { return win::FolderExists(win::Wide(path)); }
 
 }  // namespace
 
+// Destroyed here, while the object still runs its unload.
 FrmPref::~FrmPref() {
-  if (window_ != nullptr) DestroyWindow(window_);
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
+// The dialog manager gives the window Tab and access-key handling; the controls are made in code.
 bool FrmPref::Show() {
-  alignas(DWORD) const EmptyDialogTemplate empty{{kWindowStyle, kWindowExStyle, 0, 0, 0, 0, 0}, 0, 0, 0};
-  const HWND window = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &empty.dialog, nullptr, DialogProc,
-                                                 reinterpret_cast<LPARAM>(this));
-  if (window == nullptr) return false;
-  ShowWindow(window, SW_SHOW);
+  if (!CreateDialogWindow(kWindowStyle, kWindowExStyle) || hwnd_ == nullptr) return false;
+  ShowWindow(hwnd_, SW_SHOW);
   return true;
 }
 
-bool FrmPref::HandleDialogMessage(MSG& message) { return window_ != nullptr && IsDialogMessageA(window_, &message); }
+bool FrmPref::HandleDialogMessage(MSG& message) { return hwnd_ != nullptr && IsDialogMessageW(hwnd_, &message); }
 
-INT_PTR CALLBACK FrmPref::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrA(window, DWLP_USER, lParam);
-    reinterpret_cast<FrmPref*>(lParam)->window_ = window;
-  }
-  auto* self = reinterpret_cast<FrmPref*>(GetWindowLongPtrA(window, DWLP_USER));
-  if (self == nullptr) return FALSE;
-  try {
-    return self->OnMessage(message, wParam, lParam);
-  } catch (const std::exception&) {
-    return FALSE;  // nothing may cross into the window manager; the window stays as it was
-  }
-}
-
-INT_PTR FrmPref::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+// A failure inside a handler leaves the window as it was (the base answers the message with 0).
+std::optional<LRESULT> FrmPref::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
       if (!CreateControls()) {
-        DestroyWindow(window_);
+        DestroyWindow(hwnd_);
         return FALSE;
       }
-      SetWindowTextA(window_, "Folvarek Settings");
-      const HINSTANCE instance = GetModuleHandleA(nullptr);
-      const UINT dpi = GetDpiForWindow(window_);
+      SetWindowTextW(hwnd_, L"Folvarek Settings");
+      const HINSTANCE instance = GetModuleHandleW(nullptr);
+      const UINT dpi = GetDpiForWindow(hwnd_);
       for (const auto& [kind, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
         const int size = GetSystemMetricsForDpi(metric, dpi);
-        const HANDLE icon = LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, size, size, LR_SHARED);
-        SendMessageA(window_, WM_SETICON, kind, reinterpret_cast<LPARAM>(icon));
+        const HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_SHARED);
+        SendMessageW(hwnd_, WM_SETICON, kind, reinterpret_cast<LPARAM>(icon));
       }
       ApplyLayout(dpi);
       PlaceWindow(dpi);
@@ -165,25 +139,21 @@ INT_PTR FrmPref::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: {
       ApplyLayout(LOWORD(wParam));
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-      SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+      SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
       return TRUE;
     }
     case WM_DESTROY: PostQuitMessage(0); return TRUE;
-    case WM_NCDESTROY:
-      SetWindowLongPtrA(window_, DWLP_USER, 0);
-      window_ = nullptr;
-      controls_.fill(nullptr);
-      return TRUE;
+    case WM_NCDESTROY: controls_.fill(nullptr); return TRUE;
     default: return FALSE;
   }
 }
 
 bool FrmPref::CreateControls() {
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
   for (int i = 0; i < ControlCount; ++i) {
     const ControlLayout& c = kLayout[i];
     controls_[i] =
-        CreateWindowExA(c.exStyle, c.windowClass, c.caption, c.style, 0, 0, 0, 0, window_,
+        CreateWindowExW(c.exStyle, c.windowClass, c.caption, c.style, 0, 0, 0, 0, hwnd_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), instance, nullptr);
     if (controls_[i] == nullptr) return false;
   }
@@ -193,15 +163,15 @@ bool FrmPref::CreateControls() {
 // Twips become pixels at the window's real resolution, so the window looks the same at any DPI.
 void FrmPref::ApplyLayout(UINT dpi) {
   const win::WindowScale scale(dpi);
-  win::UniqueFont controlFont = win::PointFont("Tahoma", kControlFontPoints, scale);
+  win::UniqueFont controlFont = win::PointFont(L"Tahoma", kControlFontPoints, scale);
   // The window's default font is the one the system uses for message boxes and dialogs.
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   win::UniqueFont windowFont = SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)
                                    ? win::UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont))
-                                   : win::PointFont("Tahoma", kControlFontPoints, scale);
+                                   : win::PointFont(L"Tahoma", kControlFontPoints, scale);
 
-  SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont.get()), FALSE);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont.get()), FALSE);
   for (int i = 0; i < ControlCount; ++i) {
     const ControlLayout& c = kLayout[i];
     // A frame does not hold its controls as child windows; they sit on the window at its offset.
@@ -210,7 +180,7 @@ void FrmPref::ApplyLayout(UINT dpi) {
     SetWindowPos(controls_[i], nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     const HFONT font = i == TxtPath ? windowFont.get() : controlFont.get();
-    SendMessageA(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     // A caption too wide at this resolution widens its control, within its frame or the window.
     win::WidenToCaption(controls_[i], scale.Px(frame != nullptr ? frame->left + frame->width : kClientWidth));
   }
@@ -219,7 +189,7 @@ void FrmPref::ApplyLayout(UINT dpi) {
   windowFont_ = std::move(windowFont);
 
   const RECT frame = scale.Frame(kClientWidth, kClientHeight, kWindowStyle, kWindowExStyle);
-  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+  SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 }
 
@@ -227,12 +197,12 @@ void FrmPref::ApplyLayout(UINT dpi) {
 void FrmPref::PlaceWindow(UINT dpi) {
   const win::WindowScale scale(dpi);
   const RECT frame = scale.Frame(0, 0, kWindowStyle, kWindowExStyle);
-  SetWindowPos(window_, nullptr, scale.Px(kClientLeft) + frame.left, scale.Px(kClientTop) + frame.top, 0, 0,
+  SetWindowPos(hwnd_, nullptr, scale.Px(kClientLeft) + frame.left, scale.Px(kClientTop) + frame.top, 0, 0,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
 }
 
 void FrmPref::Form_Load() {
-  SetWindowTextA(controls_[TxtPath], ModReg::GetSaveLocation().c_str());
+  SetWindowTextW(controls_[TxtPath], win::Wide(ModReg::GetSaveLocation()).c_str());
   SetCheck(chkAllowPrint, folvarek::CheckStateFromFlag(ModReg::GetAllowPrintOpt()));
   SetCheck(chkAllowCopy, folvarek::CheckStateFromFlag(ModReg::GetAllowCopyOpt()));
   SetCheck(chkPassword, folvarek::CheckStateFromFlag(ModReg::GetPasswordOpt()));
@@ -244,17 +214,17 @@ void FrmPref::Form_Load() {
 // However the window closes, a missing folder named in the text box is created; nothing is stored.
 void FrmPref::Form_Unload() {
   const std::string typed = PathText();
-  if (!FolderExists(folvarek::TrimBlanks(typed))) (void)CreateSaveFolder(window_, typed);
+  if (!FolderExists(folvarek::TrimBlanks(typed))) (void)CreateSaveFolder(hwnd_, typed);
 }
 
 void FrmPref::Unload() {
   Form_Unload();
-  DestroyWindow(window_);
+  DestroyWindow(hwnd_);
 }
 
 void FrmPref::CmdBFFolder_Click() {
-  const std::string chosen = BrowseForFolder(window_);
-  if (!folvarek::TrimBlanks(chosen).empty()) SetWindowTextA(controls_[TxtPath], chosen.c_str());
+  const std::string chosen = BrowseForFolder(hwnd_);
+  if (!folvarek::TrimBlanks(chosen).empty()) SetWindowTextW(controls_[TxtPath], win::Wide(chosen).c_str());
 }
 
 void FrmPref::Command1_Click(int index) {
@@ -281,10 +251,10 @@ bool FrmPref::CheckRemainingSettings() {
   const std::string trimmed = folvarek::TrimBlanks(typed);
   if (trimmed.empty()) {
     ShowMessage("Please specify a location to save files");
-    SendMessageA(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(controls_[TxtPath]), TRUE);
+    SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(controls_[TxtPath]), TRUE);
     return false;
   }
-  if (!FolderExists(trimmed)) (void)CreateSaveFolder(window_, typed);
+  if (!FolderExists(trimmed)) (void)CreateSaveFolder(hwnd_, typed);
   if (!ModReg::SetSaveLocation(typed)) {
     ShowMessage(kCouldNotSave);
     return false;
@@ -302,18 +272,15 @@ bool FrmPref::SaveChanges() {
 }
 
 std::string FrmPref::PathText() const {
-  const HWND box = controls_[TxtPath];
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(box)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextA(box, text.data(), static_cast<int>(text.size()))));
-  return text;
+  return win::Utf8(win::WindowText(controls_[TxtPath]));
 }
 
 folvarek::CheckState FrmPref::CheckOf(Control box) const {
-  return static_cast<folvarek::CheckState>(SendMessageA(controls_[box], BM_GETCHECK, 0, 0));
+  return static_cast<folvarek::CheckState>(SendMessageW(controls_[box], BM_GETCHECK, 0, 0));
 }
 
 void FrmPref::SetCheck(Control box, folvarek::CheckState state) {
-  SendMessageA(controls_[box], BM_SETCHECK, static_cast<WPARAM>(state), 0);
+  SendMessageW(controls_[box], BM_SETCHECK, static_cast<WPARAM>(state), 0);
 }
 
-void FrmPref::ShowMessage(const char* text) { MessageBoxA(window_, text, kMessageTitle, MB_OK); }
+void FrmPref::ShowMessage(const char* text) { win::ShowMessage(hwnd_, text, kMessageTitle, MB_OK); }

@@ -6,23 +6,23 @@
 #include <windows.h>
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "CheckFlag.h"
 #include "Unique.h"
+#include "Window.h"
 
-class FrmPref {
+class FrmPref : public win::Window {
  public:
   FrmPref() = default;
-  FrmPref(const FrmPref&) = delete;
-  FrmPref& operator=(const FrmPref&) = delete;
-  ~FrmPref();
+  ~FrmPref() override;
 
   // Creates the window, loads the stored settings into it and shows it with the focus on OK.
   // False when the window could not be created.
   [[nodiscard]] bool Show();
   // The window while it is open; nullptr once it has unloaded.
-  [[nodiscard]] HWND Window() const { return window_; }
+  [[nodiscard]] HWND Window() const { return hwnd_; }
   // Gives a message of the program's loop to the window's keyboard handling (Tab, access keys);
   // true when it was handled there and must not be dispatched again.
   [[nodiscard]] bool HandleDialogMessage(MSG& message);
@@ -52,8 +52,7 @@ class FrmPref {
   };
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  std::optional<LRESULT> OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   void Form_Load();
   void Form_Unload();
@@ -70,7 +69,6 @@ class FrmPref {
   void SetCheck(Control box, folvarek::CheckState state);
   void ShowMessage(const char* text);
 
-  HWND window_ = nullptr;
   std::array<HWND, ControlCount> controls_{};
   win::UniqueFont controlFont_;  // Tahoma 8.25 pt, for every control but the text box
   win::UniqueFont windowFont_;   // the window's default font, which the text box uses

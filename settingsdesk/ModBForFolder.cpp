@@ -2,17 +2,17 @@
 
 #include <shlobj.h>
 
-#include "SettingText.h"
+#include "Text.h"
 #include "Unique.h"
 
 std::string BrowseForFolder(HWND owner) {
-  BROWSEINFOA request{};
+  BROWSEINFOW request{};
   request.hwndOwner = owner;
-  request.lpszTitle = "Specify the location to save images";
+  request.lpszTitle = L"Specify the location to save images";
   request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  const win::UniqueCoTaskMem<ITEMIDLIST> chosen(SHBrowseForFolderA(&request));
+  const win::UniqueCoTaskMem<ITEMIDLIST> chosen(SHBrowseForFolderW(&request));
   if (!chosen) return {};
-  char path[260] = {};
-  if (!SHGetPathFromIDListA(chosen.get(), path)) return {};
-  return std::string(folvarek::CutAtNull(std::string_view(path, sizeof path)));
+  wchar_t path[MAX_PATH] = {};
+  if (!SHGetPathFromIDListW(chosen.get(), path)) return {};
+  return win::Utf8(path);
 }

@@ -47,14 +47,10 @@ class FileView {
     if (!mapping_) {
       return;
     }
-    void* view = MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0);
-    if (view != nullptr) {
-      contents_ = Buffer(static_cast<unsigned char*>(view), static_cast<std::size_t>(size.QuadPart));
-    }
-  }
-  ~FileView() {
-    if (contents_.getSize() > 0) {
-      UnmapViewOfFile(contents_.getBuffer());
+    view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0));
+    if (view_) {
+      contents_ = Buffer(static_cast<unsigned char*>(const_cast<void*>(view_.get())),
+                         static_cast<std::size_t>(size.QuadPart));
     }
   }
   FileView(const FileView&) = delete;
@@ -66,6 +62,7 @@ class FileView {
  private:
   win::UniqueFile file_;
   win::UniqueHandle mapping_;  // closed before the file
+  win::UniqueView view_;       // unmapped before both
 };
 
 // qpdf reading a file through the C runtime seeks it for nearly every object it reads, and under
@@ -85,7 +82,7 @@ std::vector<std::string> CommandArguments(int, char**) {
   int count = 0;
   const win::UniqueLocal<wchar_t*> list(CommandLineToArgvW(GetCommandLineW(), &count));
   if (!list) {
-    throw ToolError("cannot read the command line: " + win::ErrorText(GetLastError()));
+    throw ToolError("cannot read the command line: " + win::Utf8(win::ErrorText(GetLastError())));
   }
   std::vector<std::string> arguments;
   for (int i = 1; i < count; ++i) {
@@ -123,7 +120,7 @@ std::FILE* CreateNewFile(const std::string& path, std::string& reason) {
   if (!handle) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-      reason = win::ErrorText(error);
+      reason = win::Utf8(win::ErrorText(error));
     }
     return nullptr;
   }
@@ -148,7 +145,7 @@ std::string MoveOver(const std::string& from, const std::string& to) {
   if (MoveFileExW(win::Wide(from).c_str(), win::Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
     return {};
   }
-  return win::ErrorText(GetLastError());
+  return win::Utf8(win::ErrorText(GetLastError()));
 }
 
 void RemoveFile(const std::string& path) noexcept { DeleteFileW(win::Wide(path).c_str()); }

@@ -11,48 +11,25 @@
 #include <qpdf/QUtil.hh>
 
 #include "PdfFiles.h"
-#include "PermissionCode.h"
+#include "PdfencLine.h"
 #include "StagedOutput.h"
 #include "ToolSupport.h"
 
 namespace folvarek::tools {
 namespace {
 
-struct EncryptRequest {
-  std::string input;
-  std::string output;
-  std::string userPassword;
-  std::string ownerPassword;
-  Permissions permissions;
-  int bits = 0;
-  std::string creator;
-  std::string producer;
-};
-
-EncryptRequest ReadArguments(const std::vector<std::string>& args) {
-  if (args.size() != 10 || args[6] != "Creator" || args[8] != "Producer") {
-    throw UsageError(
-        "wrong arguments: expected \"<input>\" \"<output>\" \"<user password>\" \"<owner password>\" "
-        "<code> <bits> Creator \"<name>\" Producer \"<name>\"");
+PdfencLine ReadArguments(const std::vector<std::string>& args) {
+  try {
+    return ReadPdfencArguments(args);
+  } catch (const PdfencLineError& e) {
+    throw UsageError(e.what());
   }
-  EncryptRequest request{args[0], args[1], args[2], args[3], {}, 0, args[7], args[9]};
-  const auto permissions = ReadPermissionCode(args[4]);
-  if (!permissions) {
-    throw UsageError("permission code " + Quoted(args[4]) + " is not eight characters of 0 and 1");
-  }
-  request.permissions = *permissions;
-  if (args[5] == "40" || args[5] == "128" || args[5] == "256") {
-    request.bits = std::stoi(args[5]);
-  } else {
-    throw UsageError("key length " + Quoted(args[5]) + " is not 40, 128 or 256");
-  }
-  return request;
 }
 
 // Whoever opens the file with the owner password may lift every restriction. An owner password
 // that is empty, or the same as the user password, would hand that to every reader; a random one
 // keeps the permissions in force.
-std::string EffectiveOwnerPassword(const EncryptRequest& request) {
+std::string EffectiveOwnerPassword(const PdfencLine& request) {
   if (request.ownerPassword.empty() || request.ownerPassword == request.userPassword) {
     return RandomHex(16);
   }
@@ -72,13 +49,13 @@ bool EncodeForRc4Era(std::string& user, std::string& owner) {
   return true;
 }
 
-void SetEncryption(QPDFWriter& writer, const EncryptRequest& request) {
-  const Permissions& p = request.permissions;
+void SetEncryption(QPDFWriter& writer, const PdfencLine& request) {
+  const PdfRights p = ReadPermissionCode(request.permissionCode).value();  // checked with the arguments
   std::string user = request.userPassword;
   std::string owner = EffectiveOwnerPassword(request);
   // A password with characters that 128-bit encryption cannot hold (Cyrillic, Greek, CJK) would
   // make the file impossible to open; AES-256 stores passwords as Unicode.
-  const int bits = request.bits == 256 || !EncodeForRc4Era(user, owner) ? 256 : request.bits;
+  const int bits = request.keyBits == 256 || !EncodeForRc4Era(user, owner) ? 256 : request.keyBits;
   const qpdf_r3_print_e print = p.print ? qpdf_r3p_full : p.lowResolutionPrint ? qpdf_r3p_low : qpdf_r3p_none;
   switch (bits) {
     case 40:
@@ -109,7 +86,7 @@ void SetDocumentNames(QPDF& pdf, const std::string& creator, const std::string& 
 }
 
 void Encrypt(const std::vector<std::string>& args) {
-  const EncryptRequest request = ReadArguments(args);
+  const PdfencLine request = ReadArguments(args);
   StagedOutput output(request.output);
   {
     // The input is closed before the output replaces the target, which may be the input itself.

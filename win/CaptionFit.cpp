@@ -3,14 +3,16 @@
 #include <string>
 
 #include "Twips.h"
+#include "Unique.h"
+#include "Window.h"
 
 namespace {
 
 // The caption as drawn: "&" marks the access key and is not shown; "&&" shows one "&".
-std::string Drawn(const std::string& caption) {
-  std::string drawn;
+std::wstring Drawn(const std::wstring& caption) {
+  std::wstring drawn;
   for (std::size_t i = 0; i < caption.size(); ++i) {
-    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    if (caption[i] == L'&' && i + 1 < caption.size()) ++i;
     drawn += caption[i];
   }
   return drawn;
@@ -18,11 +20,11 @@ std::string Drawn(const std::string& caption) {
 
 // What a control draws beside its caption: a check box or option its glyph and a gap, a push
 // button its edges; a label nothing.
-int RoomBesideCaption(HWND control, HDC dc, const char* windowClass) {
-  if (lstrcmpiA(windowClass, "Button") != 0) return 0;
+int RoomBesideCaption(HWND control, HDC dc, const wchar_t* windowClass) {
+  if (lstrcmpiW(windowClass, L"Button") != 0) return 0;
   int gap = 0;
-  GetCharWidth32A(dc, '0', '0', &gap);
-  switch (GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK) {
+  GetCharWidth32W(dc, L'0', L'0', &gap);
+  switch (GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) {
     case BS_CHECKBOX:
     case BS_AUTOCHECKBOX:
     case BS_3STATE:
@@ -39,22 +41,23 @@ int RoomBesideCaption(HWND control, HDC dc, const char* windowClass) {
 namespace win {
 
 void WidenToCaption(HWND control, int rightLimit) {
-  char windowClass[16] = {};
-  GetClassNameA(control, windowClass, sizeof windowClass);
-  const bool label = lstrcmpiA(windowClass, "Static") == 0;
-  if (!label && lstrcmpiA(windowClass, "Button") != 0) return;
-  std::string caption(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-  caption.resize(static_cast<std::size_t>(GetWindowTextA(control, caption.data(), static_cast<int>(caption.size()))));
+  wchar_t windowClass[16] = {};
+  GetClassNameW(control, windowClass, 16);
+  const bool label = lstrcmpiW(windowClass, L"Static") == 0;
+  if (!label && lstrcmpiW(windowClass, L"Button") != 0) return;
+  std::wstring caption = WindowText(control);
   if (caption.empty()) return;
-  if (!(label && (GetWindowLongA(control, GWL_STYLE) & SS_NOPREFIX))) caption = Drawn(caption);
+  if (!(label && (GetWindowLongW(control, GWL_STYLE) & SS_NOPREFIX))) caption = Drawn(caption);
 
-  const HDC dc = GetDC(control);
-  const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
-  SIZE extent{};
-  GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
-  const int needed = extent.cx + RoomBesideCaption(control, dc, windowClass);
-  SelectObject(dc, old);
-  ReleaseDC(control, dc);
+  int needed = 0;
+  {
+    const WindowDC dc(control);
+    const HGDIOBJ old = SelectObject(dc.get(), reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &extent);
+    needed = extent.cx + RoomBesideCaption(control, dc.get(), windowClass);
+    SelectObject(dc.get(), old);
+  }
 
   RECT rect{};
   GetWindowRect(control, &rect);

@@ -21,7 +21,7 @@ std::string Utf8(std::wstring_view wide) {
   return utf8;
 }
 
-std::wstring ErrorTextW(DWORD code) {
+std::wstring ErrorText(DWORD code) {
   wchar_t* raw = nullptr;
   const DWORD length =
       FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -32,6 +32,19 @@ std::wstring ErrorTextW(DWORD code) {
   return text.empty() ? L"System error " + std::to_wstring(code) : text;
 }
 
-std::string ErrorText(DWORD code) { return Utf8(ErrorTextW(code)); }
+std::optional<std::wstring> FetchString(const std::function<DWORD(wchar_t*, DWORD)>& fill, DWORD firstSize) {
+  std::wstring text(firstSize > 0 ? firstSize : 1, L'\0');
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD length = fill(text.data(), static_cast<DWORD>(text.size()));
+    if (length == 0 && GetLastError() != ERROR_SUCCESS) return std::nullopt;
+    if (length < text.size()) {
+      text.resize(length);
+      return text;
+    }
+    // Too small: the size asked for, or twice as much when the call only says it filled the buffer.
+    text.resize(length > text.size() ? length : text.size() * 2);
+  }
+}
 
 }  // namespace win

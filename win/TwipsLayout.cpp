@@ -1,6 +1,6 @@
 #include "TwipsLayout.h"
 
-#include <cstring>
+#include <cwchar>
 
 #include "CaptionFit.h"
 #include "SettingText.h"
@@ -22,23 +22,23 @@ RECT WindowScale::Frame(int clientWidthTwips, int clientHeightTwips, DWORD style
   return frame;
 }
 
-UniqueFont PointFont(const char* face, double points, const WindowScale& scale) {
-  LOGFONTA description{};
+UniqueFont PointFont(const wchar_t* face, double points, const WindowScale& scale) {
+  LOGFONTW description{};
   description.lfHeight = -folvarek::RoundHalfEven(points * scale.Dpi() / 72.0);
   description.lfWeight = FW_NORMAL;
   description.lfCharSet = DEFAULT_CHARSET;
-  std::strncpy(description.lfFaceName, face, LF_FACESIZE - 1);
-  return UniqueFont(CreateFontIndirectA(&description));
+  wcsncpy(description.lfFaceName, face, LF_FACESIZE - 1);
+  return UniqueFont(CreateFontIndirectW(&description));
 }
 
 HWND PlaceControl(HWND parent, const ControlDesign& design) {
   const RECT& r = design.place;
-  const HWND control = CreateWindowExA(
+  const HWND control = CreateWindowExW(
       design.exStyle, design.windowClass, design.text, WS_CHILD | WS_VISIBLE | design.style, r.left, r.top,
       r.right - r.left, r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
-      reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
   if (control == nullptr) return nullptr;
-  if (design.font != nullptr) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(design.font), FALSE);
+  if (design.font != nullptr) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(design.font), FALSE);
   RECT client{};
   GetClientRect(parent, &client);
   WidenToCaption(control, client.right);
@@ -52,18 +52,6 @@ RECT CentredWindow(int clientWidthTwips, int clientHeightTwips, DWORD style, DWO
   const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   return RECT{left, top, left + width, top + height};
-}
-
-void RegisterWindowClass(HINSTANCE instance, const char* className, WNDPROC windowProc) {
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = windowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
-  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  windowClass.lpszClassName = className;
-  RegisterClassExA(&windowClass);
 }
 
 }  // namespace win

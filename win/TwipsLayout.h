@@ -30,12 +30,12 @@ class WindowScale {
 };
 
 // A font of `points` at the scale's resolution.
-[[nodiscard]] UniqueFont PointFont(const char* face, double points, const WindowScale& scale);
+[[nodiscard]] UniqueFont PointFont(const wchar_t* face, double points, const WindowScale& scale);
 
 struct ControlDesign {
   int id;
-  const char* windowClass;
-  const char* text;
+  const wchar_t* windowClass;
+  const wchar_t* text;
   DWORD style;  // besides WS_CHILD | WS_VISIBLE
   DWORD exStyle;
   RECT place;  // pixels
@@ -49,9 +49,5 @@ HWND PlaceControl(HWND parent, const ControlDesign& design);
 // A window of the given client size (twips) centred on the screen, as a rectangle for CreateWindow.
 [[nodiscard]] RECT CentredWindow(int clientWidthTwips, int clientHeightTwips, DWORD style, DWORD exStyle,
                                  const WindowScale& scale);
-
-// Registers a window class with the program's icon (resource 1) and the dialog face colour.
-// Registering again (a window shown a second time) fails harmlessly.
-void RegisterWindowClass(HINSTANCE instance, const char* className, WNDPROC windowProc);
 
 }  // namespace win

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <winspool.h>
 #include <objbase.h>
+#include <userenv.h>
+#include <wtsapi32.h>
 
 #include <cstdint>
 #include <utility>
@@ -54,9 +56,30 @@ using UniquePrinter = Unique<HANDLE, &ClosePrinter>;
 using UniqueEventSource = Unique<HANDLE, &DeregisterEventSource>;
 using UniqueService = Unique<SC_HANDLE, &CloseServiceHandle>;  // the service manager and its services
 using UniqueFont = Unique<HFONT, &DeleteObject>;               // GDI objects: a line per kind a program holds
+using UniqueHook = Unique<HHOOK, &UnhookWindowsHookEx>;
+using UniqueView = Unique<const void*, &UnmapViewOfFile>;         // a file mapped into memory
+using UniqueEnvironment = Unique<void*, &DestroyEnvironmentBlock>;  // CreateEnvironmentBlock's block
+template <typename T>
+using UniqueWtsMemory = Unique<T*, &WTSFreeMemory>;  // what the terminal services calls allocated
 template <typename T>
 using UniqueLocal = Unique<T*, &LocalFree>;  // what the system allocated with LocalAlloc for the caller
 template <typename T>
 using UniqueCoTaskMem = Unique<T*, &CoTaskMemFree>;  // what the shell and COM allocated for the caller
+
+// A window's device context from GetDC, given back to that window.
+class WindowDC {
+ public:
+  explicit WindowDC(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+  WindowDC(const WindowDC&) = delete;
+  WindowDC& operator=(const WindowDC&) = delete;
+  ~WindowDC() {
+    if (dc_ != nullptr) ReleaseDC(window_, dc_);
+  }
+  [[nodiscard]] HDC get() const noexcept { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
 
 }  // namespace win

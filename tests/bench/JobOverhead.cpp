@@ -74,8 +74,8 @@ Run OneJob(std::uint64_t pdfSize, int pdfencMs, int stampMs) {
   fs::create_directories(scratch);
   fs::create_directories(kRoot + "\\Out");
   fs::create_directories(kRoot + "\\doubles");
-  CopyFileA((win::ProgramFolder() + "\\tool_double.exe").c_str(), (app + "\\pdfenc.exe").c_str(), FALSE);
-  CopyFileA((win::ProgramFolder() + "\\tool_double.exe").c_str(), (system + "\\Kestrix.tlb").c_str(), FALSE);
+  CopyFileA((win::Utf8(win::ProgramFolder()) + "\\tool_double.exe").c_str(), (app + "\\pdfenc.exe").c_str(), FALSE);
+  CopyFileA((win::Utf8(win::ProgramFolder()) + "\\tool_double.exe").c_str(), (system + "\\Kestrix.tlb").c_str(), FALSE);
   WriteFile(system + "\\Kestrix.dll", "%PDF-stamp\n");
   std::string pdf(pdfSize, 'x');
   pdf.replace(0, 9, "%PDF-1.7\n");

@@ -56,7 +56,7 @@ int Hold(const std::string& file) {
       CreateFileW(win::Wide(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!held) {
     const DWORD error = GetLastError();
-    return Fail("cannot open " + file + ": " + win::ErrorText(error));
+    return Fail("cannot open " + file + ": " + win::Utf8(win::ErrorText(error)));
   }
   std::puts("held");
   std::fflush(stdout);
@@ -79,7 +79,7 @@ int LockKey(const std::string& key, bool locked) {
     status = static_cast<LSTATUS>(GetLastError());
   }
   if (status == ERROR_SUCCESS) status = RegSetKeySecurity(handle.get(), DACL_SECURITY_INFORMATION, descriptor.get());
-  return status == ERROR_SUCCESS ? 0 : Fail("cannot set the access to " + key + ": " + win::ErrorText(status));
+  return status == ERROR_SUCCESS ? 0 : Fail("cannot set the access to " + key + ": " + win::Utf8(win::ErrorText(status)));
 }
 
 }  // namespace

@@ -95,9 +95,9 @@ class Job {
     for (const std::string& file : row.scratch) {
       if (file != "-") WriteFile(kScratch + "\\" + file, kJobPdf);
     }
-    CopyFileA((win::ProgramFolder() + "\\saveprompt.exe").c_str(), (kJob + "\\saveprompt.exe").c_str(), FALSE);
+    CopyFileA((win::Utf8(win::ProgramFolder()) + "\\saveprompt.exe").c_str(), (kJob + "\\saveprompt.exe").c_str(), FALSE);
     for (const char* name : {"pdfenc.exe", "%SYS%\\Kestrix.tlb", "doubles\\viewer.exe", "doubles\\browser.exe"}) {
-      CopyFileA((win::ProgramFolder() + "\\tool_double.exe").c_str(), At(name).c_str(), FALSE);
+      CopyFileA((win::Utf8(win::ProgramFolder()) + "\\tool_double.exe").c_str(), At(name).c_str(), FALSE);
     }
     for (const char* staged : {"\\Kestrix.exe", "\\temp.pdf", "\\stamp.pdf"}) DeleteFromSystem(staged);
     WriteFile(SystemFolder() + "\\Kestrix.dll", "%PDF-stamp\n");
@@ -141,7 +141,7 @@ class Job {
       WriteFile(kDoubles + "\\" + arg.substr(0, arg.find('=')) + ".control", value);
     } else if (verb == "double" || verb == "script") {
       CopyFileA(verb == "script" ? uidriver::WindowsPath(UNIX_PDFENC).c_str()
-                                 : (win::ProgramFolder() + "\\tool_double.exe").c_str(),
+                                 : (win::Utf8(win::ProgramFolder()) + "\\tool_double.exe").c_str(),
                 path.c_str(), FALSE);
     } else if (verb == "readonly" || verb == "hidden") {
       SetFileAttributesA(path.c_str(), verb == "readonly" ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_HIDDEN);

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "Text.h"
 #include "Unique.h"
 
 namespace testsupport {
@@ -41,12 +42,13 @@ inline std::string SystemFolder() {
 // True while a process of this file name runs.
 inline bool ProcessRuns(const std::string& exeName) {
   const win::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32 entry{};
+  PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   bool found = false;
-  for (BOOL more = Process32First(snapshot.get(), &entry); more && !found;
-       more = Process32Next(snapshot.get(), &entry)) {
-    found = _stricmp(entry.szExeFile, exeName.c_str()) == 0;
+  const std::wstring name = win::Wide(exeName);
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more && !found;
+       more = Process32NextW(snapshot.get(), &entry)) {
+    found = _wcsicmp(entry.szExeFile, name.c_str()) == 0;
   }
   return found;
 }
