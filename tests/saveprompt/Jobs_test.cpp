@@ -154,7 +154,8 @@ class Job {
     } else if (verb == "key-length") {
       EXPECT_TRUE(ModReg::SetKeyLengthOpt(arg));
     } else if (verb == "ansi") {
-      CopyFileA((win::ProgramFolder() + "\\saveprompt_ansi.exe").c_str(), (kJob + "\\saveprompt.exe").c_str(), FALSE);
+      CopyFileA((win::Utf8(win::ProgramFolder()) + "\\saveprompt_ansi.exe").c_str(),
+                (kJob + "\\saveprompt.exe").c_str(), FALSE);
       char codePage[8] = {};  // what a program gets without the manifest's code page
       GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, codePage, sizeof codePage);
       EXPECT_EQ(codePage, arg) << "the system's ANSI code page";
