@@ -93,15 +93,10 @@ std::vector<std::string> CommandArguments(int, char**) {
 
 std::optional<std::string> EnvironmentValue(const char* name) {
   const std::wstring wideName = win::Wide(name);
-  // The size asked for counts the terminating NUL, so a set but empty variable gives 1.
-  const DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
-  if (size == 0) {
-    return std::nullopt;
-  }
-  std::wstring value(size, L'\0');
-  const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), size);
-  value.resize(length < size ? length : 0);
-  return win::Utf8(value);
+  const std::optional<std::wstring> value = win::FetchString(
+      [&](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(wideName.c_str(), buffer, size); });
+  if (!value) return std::nullopt;
+  return win::Utf8(*value);
 }
 
 std::shared_ptr<InputSource> OpenInput(const std::string& path) {
