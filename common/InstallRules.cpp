@@ -45,11 +45,14 @@ bool ProgramFolderAllowed(std::string_view chosen, std::string_view programFiles
   return true;
 }
 
+bool WindowsSupported(unsigned build) { return build >= kOldestWindowsBuild; }
+
 SetupStep NextSetupStep(const PrintSupport& support) {
+  if (!WindowsSupported(support.build)) return SetupStep::WindowsTooOld;
   if (support.protectedPrint) return SetupStep::ProtectedPrintOn;
   if (support.pdfDriver) return SetupStep::InstallPrintPath;
-  constexpr unsigned kWindows10 = 10240;
-  if (support.build >= kWindows10 && !support.featureTried) return SetupStep::TurnOnPdfFeature;
+  // Every supported Windows has the driver as an optional feature.
+  if (!support.featureTried) return SetupStep::TurnOnPdfFeature;
   return SetupStep::NoPdfDriver;
 }
 

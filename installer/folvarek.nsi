@@ -5,7 +5,8 @@
 ; Silent with /S. The uninstaller keeps the settings tree unless run with /REMOVESETTINGS (silent)
 ; or told so when it asks. Exit codes, from printsetup's: 0 done, 1 a step failed, 3 Windows
 ; protected print mode is on, 4 no "Microsoft Print To PDF", 5 /D= names a folder outside Program
-; Files; in 3 and 4 the programs are installed but nothing of the print path. 3010: done, but a
+; Files; in 3 and 4 the programs are installed but nothing of the print path. 4 also when Windows is
+; older than 10 version 1607 / Server 2016: then nothing is installed. 3010: done, but a
 ; program in use in a user's session is replaced at the next restart (1, 3 and 4 come first).
 ; The uninstaller's: 0 done, 3010 done but a file in use goes at the next restart, 1 the print path
 ; could not be removed, so nothing else was and it can be run again. Like every NSIS uninstaller it
@@ -54,6 +55,19 @@ Var Stopped    ; 1 once the spooler was stopped for the monitor's copy
   Delete /REBOOTOK "$INSTDIR\${NAME}.new"
 !macroend
 
+; printsetup asked about ARGS before anything is installed: when it refuses, its words are shown (not
+; when silent) and the installer ends with CODE.
+!macro RefuseUnless ARGS CODE
+  nsExec::ExecToStack '"$PLUGINSDIR\printsetup.exe" ${ARGS}'
+  Pop $0
+  Pop $1
+  ${If} $0 != 0
+    MessageBox MB_OK|MB_ICONSTOP "$1" /SD IDOK
+    SetErrorLevel ${CODE}
+    Quit
+  ${EndIf}
+!macroend
+
 ; Whatever was left for the restart is said, and makes the exit code 3010 unless WORSE (the code
 ; already set, 0 for none) says more.
 !macro RestartCode WORSE
@@ -91,14 +105,8 @@ Section "Folvarek"
   SetShellVarContext all
   InitPluginsDir
   File "/oname=$PLUGINSDIR\printsetup.exe" "${PRINTSETUP}"
-  nsExec::ExecToStack '"$PLUGINSDIR\printsetup.exe" folder "$INSTDIR"'
-  Pop $0
-  Pop $1
-  ${If} $0 != 0
-    MessageBox MB_OK|MB_ICONSTOP "$1" /SD IDOK
-    SetErrorLevel 5
-    Quit
-  ${EndIf}
+  !insertmacro RefuseUnless windows 4
+  !insertmacro RefuseUnless `folder "$INSTDIR"` 5
 
   SetOutPath "$INSTDIR"
   !insertmacro Program saveprompt.exe "${SAVEPROMPT}"

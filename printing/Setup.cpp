@@ -10,8 +10,10 @@
 //   printsetup stop-spooler   stops the spooler (its queue is kept) so a loaded monitor can be replaced
 //   printsetup start-spooler  starts it again, for an install that stopped it and cannot go on
 //   printsetup folder DIR     whether DIR may hold the programs
+//   printsetup windows        whether this Windows is one Folvarek supports
 // Exit codes (SetupResult): 0 done (for start-spooler: the spooler runs), 1 failed, 3 protected print
-// mode is on, 4 no "Microsoft Print To PDF", 5 the folder is not allowed.
+// mode is on, 4 no "Microsoft Print To PDF" or a Windows older than the oldest supported, 5 the
+// folder is not allowed.
 #include <windows.h>
 #include <winspool.h>
 #include <shlobj.h>
@@ -75,6 +77,16 @@ unsigned WindowsBuild() {
     return 0;
   }
   return static_cast<unsigned>(std::wcstoul(build, nullptr, 10));
+}
+
+// A Windows older than the oldest supported is refused, whatever it offers the print path.
+int RefuseWindows(unsigned build) {
+  Say(L"Folvarek needs Windows 10 version 1607 or Windows Server 2016 (build " +
+      std::to_wstring(folvarek::kOldestWindowsBuild) + L") or later; " +
+      (build == 0 ? L"the build of this Windows could not be read"
+                  : L"this Windows is build " + std::to_wstring(build)) +
+      L". Nothing of Folvarek was installed.");
+  return Exit(SetupResult::WindowsTooOld);
 }
 
 // Windows protected print mode, as its group policy records it.
@@ -235,6 +247,7 @@ int Install() {
   folvarek::PrintSupport support{WindowsBuild(), ProtectedPrintOn(), DriverInstalled(), false};
   for (;;) {
     switch (folvarek::NextSetupStep(support)) {
+      case folvarek::SetupStep::WindowsTooOld: return RefuseWindows(support.build);
       case folvarek::SetupStep::ProtectedPrintOn:
         Say(L"Folvarek cannot print while Windows protected print mode is on. In that mode Windows prints only "
             L"through its own modern print stack and blocks the print components of other makers, such as the port "
@@ -353,7 +366,11 @@ int wmain(int argc, wchar_t** argv) {
   if (action == L"uninstall") return Uninstall();
   if (action == L"stop-spooler") return StopSpooler();
   if (action == L"start-spooler") return Exit(StartSpooler() ? SetupResult::Done : SetupResult::Failed);
+  if (action == L"windows") {
+    const unsigned build = WindowsBuild();
+    return folvarek::WindowsSupported(build) ? Exit(SetupResult::Done) : RefuseWindows(build);
+  }
   if (argc == 3 && std::wstring(argv[1]) == L"folder") return CheckFolder(argv[2]);
-  std::fputs("usage: printsetup install|uninstall|stop-spooler|start-spooler|folder DIR\n", stderr);
+  std::fputs("usage: printsetup install|uninstall|stop-spooler|start-spooler|windows|folder DIR\n", stderr);
   return Exit(SetupResult::Failed);
 }

@@ -6,9 +6,13 @@
 #include <span>
 
 #include "SettingText.h"
+#include "Text.h"
 #include "Unique.h"
 
 namespace {
+
+using win::Utf8;
+using win::Wide;
 
 // First-try buffers; a value larger than its buffer costs one more call, sized by the first.
 constexpr DWORD kNameChars = 260;
@@ -19,18 +23,21 @@ constexpr DWORD kMessageChars = 64;
 using Bytes = std::span<const std::uint8_t>;
 
 LSTATUS OpenKey(HKEY root, const std::string& path, REGSAM access, win::UniqueHKey& key) {
-  const LSTATUS result = RegOpenKeyExA(root, path.c_str(), 0, access, key.put());
+  const LSTATUS result = RegOpenKeyExW(root, Wide(path).c_str(), 0, access, key.put());
   if (result != ERROR_SUCCESS) key.reset();
   return result;
 }
 
-// The text of string data without its closing NUL; for REG_MULTI_SZ also without the last text's
-// NUL. Only NULs that are there are dropped, so data stored without them loses no character.
-std::string TextOf(Bytes data, int closingNuls) {
-  std::size_t size = data.size();
-  for (; closingNuls > 0 && size > 0 && data[size - 1] == 0; --closingNuls) --size;
-  return std::string(reinterpret_cast<const char*>(data.data()), size);
+// The UTF-16 text of string data without its closing NUL; for REG_MULTI_SZ also without the last
+// text's NUL. Only NULs that are there are dropped, so data stored without them loses no character;
+// an odd last byte is half a character, not text.
+std::wstring WideTextOf(Bytes data, int closingNuls) {
+  std::wstring text(data.size() / sizeof(wchar_t), L'\0');
+  std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+  for (; closingNuls > 0 && !text.empty() && text.back() == L'\0'; --closingNuls) text.pop_back();
+  return text;
 }
+std::string TextOf(Bytes data, int closingNuls) { return Utf8(WideTextOf(data, closingNuls)); }
 
 std::int32_t IntegerOf(Bytes data) {
   std::uint32_t bits = 0;  // data shorter than 4 bytes reads as if padded with zeros
@@ -40,12 +47,12 @@ std::int32_t IntegerOf(Bytes data) {
 
 // Environment-variable references replaced, up to the first NUL; the text as it is when the
 // system cannot expand it.
-std::string Expanded(const std::string& text) {
-  std::string expanded(ExpandEnvironmentStringsA(text.c_str(), nullptr, 0) + 1, '\0');
-  const DWORD needed = ExpandEnvironmentStringsA(text.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
-  if (needed == 0 || needed > expanded.size()) return std::string(folvarek::CutAtNull(text));
-  expanded.resize(folvarek::CutAtNull(expanded).size());
-  return expanded;
+std::string Expanded(const std::wstring& text) {
+  const wchar_t* const stored = text.c_str();  // read up to its first NUL
+  std::wstring expanded(ExpandEnvironmentStringsW(stored, nullptr, 0), L'\0');
+  const DWORD needed =
+      expanded.empty() ? 0 : ExpandEnvironmentStringsW(stored, expanded.data(), static_cast<DWORD>(expanded.size()));
+  return Utf8(needed == 0 || needed > expanded.size() ? stored : expanded.c_str());
 }
 
 std::string HexPairs(Bytes data) {
@@ -65,7 +72,7 @@ RegistryValue ReadAs(DWORD type, Bytes data, RegistryValue result) {
   if (data.empty()) return result;
   switch (type) {
     case REG_SZ: return TextOf(data, 1);
-    case REG_EXPAND_SZ: return Expanded(TextOf(data, 1));
+    case REG_EXPAND_SZ: return Expanded(WideTextOf(data, 1));
     case REG_BINARY: return std::vector<std::uint8_t>(data.begin(), data.end());
     case REG_DWORD: return IntegerOf(data);
     case REG_MULTI_SZ: {
@@ -81,7 +88,7 @@ RegistryValue ReadAs(DWORD type, Bytes data, RegistryValue result) {
 RegistryValue ListedAs(DWORD type, Bytes data) {
   switch (type) {
     case REG_SZ: return TextOf(data, 1);
-    case REG_EXPAND_SZ: return Expanded(TextOf(data, 1));
+    case REG_EXPAND_SZ: return Expanded(WideTextOf(data, 1));
     case REG_BINARY: return HexPairs(data);
     case REG_DWORD: return IntegerOf(data);
     case REG_MULTI_SZ: {
@@ -104,11 +111,12 @@ Query QueryValue(HKEY key, const std::string& name) {
   Query query;
   query.data.resize(kReadBufferSize);
   DWORD size = kReadBufferSize;
-  query.result = RegQueryValueExA(key, name.c_str(), nullptr, &query.type, query.data.data(), &size);
+  const std::wstring wideName = Wide(name);
+  query.result = RegQueryValueExW(key, wideName.c_str(), nullptr, &query.type, query.data.data(), &size);
   if (query.result == ERROR_MORE_DATA) {
     query.retried = true;
     query.data.resize(size);
-    query.result = RegQueryValueExA(key, name.c_str(), nullptr, &query.type, query.data.data(), &size);
+    query.result = RegQueryValueExW(key, wideName.c_str(), nullptr, &query.type, query.data.data(), &size);
   }
   query.data.resize(query.result == ERROR_SUCCESS ? size : 0);
   return query;
@@ -136,17 +144,16 @@ std::optional<std::int32_t> ValueInteger(const RegistryValue& value) {
   return number;
 }
 
-// A value converted for a write: texts with their closing NUL, integers as their 4 bytes. Nothing
+// A value converted for a write: texts in UTF-16 with their closing NUL, integers as their 4 bytes. Nothing
 // for a type this class does not write or a value that does not convert to it.
 std::optional<std::vector<BYTE>> DataFor(const RegistryValue& value, DWORD type) {
   switch (type) {
     case REG_SZ:
     case REG_EXPAND_SZ:
     case REG_MULTI_SZ: {
-      const std::string text = ValueText(value);
-      std::vector<BYTE> data(text.begin(), text.end());
-      data.push_back(0);
-      return data;
+      const std::wstring text = Wide(ValueText(value)) + L'\0';
+      const auto* bytes = reinterpret_cast<const BYTE*>(text.data());
+      return std::vector<BYTE>(bytes, bytes + text.size() * sizeof(wchar_t));
     }
     case REG_BINARY: {
       if (std::holds_alternative<std::int32_t>(value)) return std::nullopt;
@@ -166,8 +173,9 @@ std::optional<std::vector<BYTE>> DataFor(const RegistryValue& value, DWORD type)
 
 // A connection to a computer's registry root; empty when it cannot be reached.
 win::UniqueHKey Connect(const std::string& computer, HKEY root) {
+  const std::wstring name = Wide(computer);
   win::UniqueHKey connection;
-  if (RegConnectRegistryA(computer.empty() ? nullptr : computer.c_str(), root, connection.put()) != ERROR_SUCCESS) {
+  if (RegConnectRegistryW(name.empty() ? nullptr : name.c_str(), root, connection.put()) != ERROR_SUCCESS) {
     connection.reset();
   }
   return connection;
@@ -176,10 +184,8 @@ win::UniqueHKey Connect(const std::string& computer, HKEY root) {
 }  // namespace
 
 std::wstring RegistryNameKey(std::string_view name) {
-  if (name.empty()) return {};
-  const int size = static_cast<int>(name.size());
-  std::wstring wide(MultiByteToWideChar(CP_ACP, 0, name.data(), size, nullptr, 0), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, name.data(), size, wide.data(), static_cast<int>(wide.size()));
+  const std::wstring wide = Wide(name);
+  if (wide.empty()) return wide;
   // Upper case without linguistic rules, as the registry folds names.
   std::wstring folded(wide.size(), L'\0');
   LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()), folded.data(),
@@ -189,10 +195,10 @@ std::wstring RegistryNameKey(std::string_view name) {
 
 void clsRegistry::RecordMessage(LSTATUS result) {
   // Without inserts: a message with %1 would otherwise read arguments that were never passed.
-  char message[kMessageChars];
-  const DWORD written = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+  wchar_t message[kMessageChars];
+  const DWORD written = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                        static_cast<DWORD>(result), 0, message, kMessageChars, nullptr);
-  errorMsg_.assign(message, written);
+  errorMsg_ = Utf8(std::wstring_view(message, written));
 }
 
 bool clsRegistry::KeyExists() const {
@@ -205,7 +211,7 @@ std::string clsRegistry::CreateKey(const std::optional<std::string>& Keyname) {
   const std::string path = keyRoot_.empty() ? name : keyRoot_ + "\\" + name;
   win::UniqueHKey key;
   // Default security; whether the key was created or already there does not matter.
-  const LSTATUS result = RegCreateKeyExA(hkey_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+  const LSTATUS result = RegCreateKeyExW(hkey_, Wide(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                          nullptr, key.put(), nullptr);
   RecordMessage(result);
   if (result != ERROR_SUCCESS) {
@@ -216,7 +222,7 @@ std::string clsRegistry::CreateKey(const std::optional<std::string>& Keyname) {
 }
 
 std::int32_t clsRegistry::DeleteKey(const std::string& Keyname) {
-  const LSTATUS result = RegDeleteKeyA(hkey_, (keyRoot_ + "\\" + Keyname).c_str());
+  const LSTATUS result = RegDeleteKeyW(hkey_, Wide(keyRoot_ + "\\" + Keyname).c_str());
   RecordMessage(result);
   return result;
 }
@@ -226,7 +232,7 @@ std::int32_t clsRegistry::DeleteValue(const std::string& ValueName) {
   const LSTATUS opened = OpenKey(hkey_, ObjectPath(), KEY_ALL_ACCESS, key);
   RecordMessage(opened);
   if (opened != ERROR_SUCCESS) return opened;
-  return RegDeleteValueA(key.get(), ValueName.c_str());
+  return RegDeleteValueW(key.get(), Wide(ValueName).c_str());
 }
 
 RegistryCollection<std::string> clsRegistry::EnumRegistryKeys(HKEY hkey, const std::string& Keyname) const {
@@ -237,11 +243,12 @@ RegistryCollection<std::string> clsRegistry::EnumRegistryKeys(HKEY hkey, const s
     hkey = opened.get();
   }
   for (DWORD index = 0;; ++index) {
-    char name[kNameChars];
+    wchar_t name[kNameChars];
     DWORD length = kNameChars;
     // No class buffer: a key with a class name would not fit one and would end the enumeration.
-    if (RegEnumKeyExA(hkey, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    const std::string keyName(folvarek::CutAtNull(std::string_view(name, length)));
+    if (RegEnumKeyExW(hkey, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    const std::wstring_view listed(name, length);
+    const std::string keyName = Utf8(listed.substr(0, listed.find(L'\0')));
     if (!names.Add(keyName, keyName)) break;
   }
   return names;
@@ -256,18 +263,18 @@ RegistryCollection<RegistryNamedValue> clsRegistry::EnumRegistryValues(HKEY hkey
   }
   std::vector<std::uint8_t> data(kEnumBufferSize);
   for (DWORD index = 0;; ++index) {
-    char name[kNameChars];
+    wchar_t name[kNameChars];
     DWORD nameLength = kNameChars;
     DWORD type = REG_NONE;
     DWORD size = static_cast<DWORD>(data.size());
-    LSTATUS result = RegEnumValueA(hkey, index, name, &nameLength, nullptr, &type, data.data(), &size);
+    LSTATUS result = RegEnumValueW(hkey, index, name, &nameLength, nullptr, &type, data.data(), &size);
     if (result == ERROR_MORE_DATA) {
       data.resize(size);
       nameLength = kNameChars;
-      result = RegEnumValueA(hkey, index, name, &nameLength, nullptr, &type, data.data(), &size);
+      result = RegEnumValueW(hkey, index, name, &nameLength, nullptr, &type, data.data(), &size);
     }
     if (result != ERROR_SUCCESS) break;
-    values.Add({std::string(name, nameLength), ListedAs(type, Bytes(data.data(), size))});
+    values.Add({Utf8(std::wstring_view(name, nameLength)), ListedAs(type, Bytes(data.data(), size))});
   }
   return values;
 }
@@ -283,7 +290,8 @@ RegistryValue clsRegistry::GetRegistryValue(const std::string& ValueName,
 }
 
 bool clsRegistry::WriteValue(HKEY key, const std::string& ValueName, const std::vector<BYTE>& data, DWORD DType) {
-  const LSTATUS result = RegSetValueExA(key, ValueName.c_str(), 0, DType, data.data(), static_cast<DWORD>(data.size()));
+  const LSTATUS result =
+      RegSetValueExW(key, Wide(ValueName).c_str(), 0, DType, data.data(), static_cast<DWORD>(data.size()));
   RecordMessage(result);
   return result == ERROR_SUCCESS;
 }

@@ -3,8 +3,8 @@
 // another computer's registry. Nothing is raised to the caller and nothing is shown to the user;
 // operations that say so record the system's message for their registry result in ErrorMsg.
 // The object holds no handle between operations: everything it opens is closed before it returns,
-// and a handle the caller passes in is never closed. Text travels through the ANSI calls, which
-// carry UTF-8 under the application manifest.
+// and a handle the caller passes in is never closed. Text is UTF-8 here and reaches the registry
+// through its wide calls, so no name or text depends on the system's code page; bytes pass as they are.
 #pragma once
 
 #include <windows.h>

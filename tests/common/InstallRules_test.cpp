@@ -33,10 +33,10 @@ TEST(NextSetupStep, WhatEachWindowsGets) {
       {"Windows 11 with the driver", {22631, false, true, false}, Step::InstallPrintPath},
       {"protected print mode on", {26100, true, true, false}, Step::ProtectedPrintOn},
       {"protected print mode on, no driver", {26100, true, false, false}, Step::ProtectedPrintOn},
-      {"Windows 10, the feature turned off", {19045, false, false, false}, Step::TurnOnPdfFeature},
+      {"Windows 10 1607 and Server 2016, the oldest supported, the feature turned off", {14393, false, false, false}, Step::TurnOnPdfFeature},
       {"turning it on did not bring the driver", {19045, false, false, true}, Step::NoPdfDriver},
       {"turned on, the driver there now", {19045, false, true, true}, Step::InstallPrintPath},
-      {"Windows 8.1 has no such feature", {9600, false, false, false}, Step::NoPdfDriver},
+      {"Windows 10 1511, before the oldest supported, refused with the driver", {14392, false, true, false}, Step::WindowsTooOld},
   };
   // clang-format on
   for (const Row& row : rows) EXPECT_EQ(NextSetupStep(row.support), row.step) << row.what;

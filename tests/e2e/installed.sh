@@ -111,8 +111,10 @@ TABLE
 expect_eq "$(wine reg query 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve | tr -d '\r' | sed -n 's/.*REG_SZ *//p')" 'C:\Out'
 
 # Installing again keeps the key length the user chose, and settings of an older install, which
-# have none (AES-128), stay without one.
+# have none (AES-128), stay without one; the oldest supported Windows takes it.
 current="installing again keeps the stored key length"
+build() { wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber /d "$1" /f >/dev/null 2>&1; }
+build 14393
 wine reg add 'HKLM\SOFTWARE\Folvarek\KeyLength\Opt' /ve /d 128 /f >/dev/null 2>&1
 wine "$(folvarek_windows_path "$installer")" /S || fail "the second install failed"
 expect_eq "$(stored 'KeyLength\Opt')" 128
@@ -128,5 +130,15 @@ done
 [ -e "$out/plain.pdf" ] || fail "the user's PDFs were removed"
 wine reg query 'HKLM\SOFTWARE\Folvarek\SaveLocation\Path' /ve >/dev/null 2>&1 || fail "the settings were removed without asking"
 [ "$failed" -eq "$before" ] && echo "  ok   uninstall"
+
+# An older Windows is refused before anything is copied: 4, and its reason when not silent.
+current="Windows before build 14393 refused" before=$failed
+build 14392
+wine "$(folvarek_windows_path "$installer")" /S; expect_eq "$?" 4
+wine "$(folvarek_windows_path "$installer")" & pid=$!
+expect_eq "$(driver box "Folvarek Setup" OK | tr -d '\r')" "Folvarek Setup | Folvarek needs Windows 10 version 1607 or Windows Server 2016 (build 14393) or later; this Windows is build 14392. Nothing of Folvarek was installed.\\r\\n | OK | stop"
+wait_pid "$pid"; wait "$pid"; expect_eq "$?" 4
+[ ! -e "$app/saveprompt.exe" ] || fail "installed all the same"
+[ "$failed" -eq "$before" ] && echo "  ok   $current"
 echo "installed product: $failed failure(s)"
 [ "$failed" -eq 0 ]

@@ -130,8 +130,9 @@ class Job {
   }
   // file:PATH=CONTENT, folder:PATH, control:TOOL=LINES, double:PATH (a copy of the tool double), script:PATH
   // (of unix-pdfenc.sh), readonly:PATH, hidden:PATH, delete:PATH, no-viewer, path:FOLDER (put first on the
-  // search path saveprompt inherits), key-length:TEXT (stored as the KeyLength setting), policy:NAME=TEXT,
-  // policy-dword:NAME=NUMBER (a policy value)
+  // search path saveprompt inherits), key-length:TEXT (stored as the KeyLength setting), ansi:CODEPAGE (saveprompt
+  // without the UTF-8 code page in its manifest, in the system's ANSI code page, which must be CODEPAGE),
+  // policy:NAME=TEXT, policy-dword:NAME=NUMBER (a policy value)
   void Prepare(const std::string& verb, const std::string& arg) {
     const std::string path = At(arg.substr(0, arg.find('='))), value = arg.substr(arg.find('=') + 1);
     if (verb == "file" || verb == "double")
@@ -156,6 +157,12 @@ class Job {
       SetEnvironmentVariableA("PATH", (path + ";" + path_).c_str());
     } else if (verb == "key-length") {
       EXPECT_TRUE(ModReg::SetKeyLengthOpt(arg));
+    } else if (verb == "ansi") {
+      CopyFileA((win::Utf8(win::ProgramFolder()) + "\\saveprompt_ansi.exe").c_str(),
+                (kJob + "\\saveprompt.exe").c_str(), FALSE);
+      char codePage[8] = {};  // what a program gets without the manifest's code page
+      GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, codePage, sizeof codePage);
+      EXPECT_EQ(codePage, arg) << "the system's ANSI code page";
     } else if (verb == "policy" || verb == "policy-dword") {
       const DWORD number = verb == "policy" ? 0 : std::stoul(value);
       const std::string data = verb == "policy" ? value + '\0' : std::string(reinterpret_cast<const char*>(&number), 4);
@@ -179,7 +186,7 @@ class User {
  public:
   User(const uidriver::Process& job, const char* location) : job_(job), location_(location ? At(location) : "") {}
 
-  // save:NAME, cancel (the Save dialog); yes, no, ok (the next message box); type:FIRST|SECOND,
+  // save:NAME (none: as proposed), cancel (the Save dialog); yes, no, ok (the next message box); type:FIRST|SECOND,
   // pw-ok, pw-cancel, pw-enter, pw-esc, pw-close (the password window); close-job
   // (asks the hidden job window to close), open (its picture button, while a message box shows);
   // second-copy (of this user); lock:PATH once pdfenc has written, unlock.
@@ -191,8 +198,9 @@ class User {
       // The save folder exists before the prompt that starts there.
       log.push_back(InFront(dialog) +
                     (location_.empty() || std::filesystem::is_directory(location_) ? "" : " (no folder)"));
-      EXPECT_TRUE(verb == "save" ? uidriver::SaveDialogChoose(dialog, arg)
-                                 : (uidriver::SaveDialogCancel(dialog), true));
+      EXPECT_TRUE(verb == "cancel" ? (uidriver::SaveDialogCancel(dialog), true)
+                  : arg.empty()    ? (uidriver::PressButton(dialog, IDOK), true)
+                                   : uidriver::SaveDialogChoose(dialog, arg));
       EXPECT_TRUE(uidriver::WaitGone(dialog));
     } else if (verb == "yes" || verb == "no" || verb == "ok") {
       const HWND box = Wait("");
@@ -353,6 +361,9 @@ const Row kRows[] = {
      {"close-job", "save:report", "yes"}, {kSave, AlreadyExists(kOut + "\\new\\report.pdf")},
      {{"Out\\new\\report.pdf", kJobPdf + kStamped}, {"%SYS%\\Kestrix.dll", "%PDF-stamp\n"}, {"%SYS%\\Kestrix.tlb", "*"}},
      {{"pdfenc", ""}, {"Kestrix", " " + kStaging + "\\temp.pdf background " + kStaging + "\\stamp.pdf output \"" + kOut + "\\new\\report.pdf\"\n"}}},
+    {"a title no ANSI code page holds, saved as proposed by a saveprompt in code page 1252", {"Отчёт 報告 Ω.pdf"},
+     {"Out", "0", "1", "0", "0"}, {"ansi:1252"}, {"save:"}, {kSave}, {{"Out\\Отчёт 報告 Ω.pdf", kSecured + kStamped}},
+     {{"pdfenc", "arg1=" + kScratch + "\\Отчёт 報告 Ω.pdf\narg2=" + kOut + "\\Отчёт 報告 Ω.pdf\n"}}},
     {"no save folder, a full path", {"job.pdf"}, {nullptr, "0", "0", "0", "0"}, {}, {"save:" + kJob + "\\c.pdf"}, {kSave},
      {{"c.pdf", kJobPdf + kStamped}}},
     {"No keeps a file, Yes replaces it", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"file:Out\\keep.pdf=old", "file:Out\\Report.PDF=old"},

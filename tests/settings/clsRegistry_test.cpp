@@ -37,7 +37,7 @@ std::function<std::string(clsRegistry&)> Set(RegistryValue value, DWORD type) {
 }  // namespace
 
 TEST(clsRegistry, EachOperationOnAScratchKey) {
-  SetEnvironmentVariableA("FOLVAREK_HERE", "C:\\here");
+  SetEnvironmentVariableA("FOLVAREK_ЗДЕСЬ", "C:\\Отчёт 報告");
   const struct {
     const char* what;
     DWORD type;  // of the value "v" seeded; REG_NONE: none
@@ -47,7 +47,7 @@ TEST(clsRegistry, EachOperationOnAScratchKey) {
     // clang-format off
   } cases[] = {
       {"text longer than the first buffer, whole", REG_SZ, std::string(5000, 'x') + '\0', Got, "5002 long"},
-      {"expandable text, up to its first NUL", REG_EXPAND_SZ, "%FOLVAREK_HERE%\\a\0b\0"s, Got, "'C:\\here\\a'"},
+      {"expandable text, up to its first NUL", REG_EXPAND_SZ, "%FOLVAREK_ЗДЕСЬ%\\Ω\0b\0"s, Got, "'C:\\Отчёт 報告\\Ω'"},
       {"texts without their closing NULs lose no character", REG_MULTI_SZ, "a\0b"s, Got, "'a|b'"},
       {"texts, the first one empty: the default", REG_MULTI_SZ, "\0b\0\0"s, Got, "'dflt'"},
       {"a DWORD of two bytes, as if padded with zeros", REG_DWORD, "\x01\x02", Got, "513"},
@@ -55,6 +55,9 @@ TEST(clsRegistry, EachOperationOnAScratchKey) {
       {"another type: the default", REG_QWORD, "\x01\0\0\0\0\0\0\0"s, Got, "'dflt'"},
       {"no such value: the default", REG_NONE, "", Got, "'dflt'"},
       {"no such key: the default", REG_NONE, "", [](clsRegistry& r) { r.Subkey("None"); return Join({std::to_string(r.KeyExists()), Got(r)}); }, "0'dflt'"},
+      {"a name and text in any script, written, read and listed", REG_NONE, "", [](clsRegistry& r) { const bool set = r.SetRegistryValue("Имя Ω", "Отчёт 報告"s, REG_SZ);
+         const auto listed = r.EnumRegistryValues(HKEY_CURRENT_USER, kKey); return Join({std::to_string(set), std::get<std::string>(r.GetRegistryValue("Имя Ω")),
+         listed.Item(1).Name, std::get<std::string>(listed.Item(1).Value)}); }, "1Отчёт 報告Имя ΩОтчёт 報告"},
       {"a number as bytes", REG_NONE, "", Set(7, REG_BINARY), "0'dflt'"},
       {"a DWORD from text with blanks and a sign", REG_NONE, "", Set(" +12 "s, REG_DWORD), "112"},
       {"no DWORD from two signs", REG_NONE, "", Set("+-5"s, REG_DWORD), "0'dflt'"},
