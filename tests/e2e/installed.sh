@@ -80,8 +80,8 @@ echo "installed product: fresh prefix $WINEPREFIX"
 trap folvarek_end_prefix EXIT
 folvarek_installed_prefix "$installer" || exit 1
 groff -ms -t -Tpdf -dpaper=a4 -P-pa4 "$root/tests/e2e/sample-document.ms" > "$sample"
-[ -e "$app/saveprompt.exe" ] && [ -e "$sys32/Kestrix.tlb" ] && [ -e "$sys32/Kestrix.dll" ] && [ -e "$app/policy/Folvarek.admx" ] &&
-  [ -e "$app/policy/en-US/Folvarek.adml" ] || { echo "install incomplete"; exit 1; }
+[ -e "$app/saveprompt.exe" ] && [ -e "$sys32/Kestrix.tlb" ] && [ -e "$sys32/Kestrix.dll" ] &&
+  [ -e "$app/policy/Folvarek.admx" ] && [ -e "$app/policy/en-US/Folvarek.adml" ] || { echo "install incomplete"; exit 1; }
 # This machine is to have no PDF viewer (a fresh prefix hands PDF files to winebrowser).
 wine reg delete 'HKLM\Software\Classes\.pdf' /f >/dev/null 2>&1
 wine reg delete 'HKLM\Software\Classes\pdffile' /f >/dev/null 2>&1

@@ -130,9 +130,9 @@ class Job {
   }
   // file:PATH=CONTENT, folder:PATH, control:TOOL=LINES, double:PATH (a copy of the tool double), script:PATH
   // (of unix-pdfenc.sh), readonly:PATH, hidden:PATH, delete:PATH, no-viewer, path:FOLDER (put first on the
-  // search path saveprompt inherits), key-length:TEXT (stored as the KeyLength setting), ansi:CODEPAGE (saveprompt
-  // without the UTF-8 code page in its manifest, in the system's ANSI code page, which must be CODEPAGE),
-  // policy:NAME=TEXT, policy-dword:NAME=NUMBER (a policy value)
+  // search path saveprompt inherits), key-length:TEXT (stored as the KeyLength setting), policy:NAME=TEXT,
+  // policy-dword:NAME=NUMBER (a policy value), ansi:CODEPAGE (saveprompt without the UTF-8 code page in its
+  // manifest, in the system's ANSI code page, which must be CODEPAGE)
   void Prepare(const std::string& verb, const std::string& arg) {
     const std::string path = At(arg.substr(0, arg.find('='))), value = arg.substr(arg.find('=') + 1);
     if (verb == "file" || verb == "double")
@@ -386,10 +386,9 @@ const Row kRows[] = {
      {"save:r.pdf"}, {kSave}, {{"Policy\\r.pdf", kJobPdf + kStamped}}},
     {"policy: the password asked for (a DWORD)", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"policy-dword:Password=1"},
      {"pw-cancel", "save:r.pdf"}, {kPassword, kSave}, {}, {{"pdfenc", "arg3=\narg4=\narg5=10100000\n"}}},
-    {"policy: copying withheld", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"policy:AllowCopy=1"}, {"save:r.pdf"}, {kSave},
-     {{"Out\\r.pdf", kSecured + kStamped}}, {{"pdfenc", "arg5=10000000\n"}}},
-    {"policy: printing permitted (empty text)", {"job.pdf"}, {"Out", "0", "0", "1", "0"}, {"policy:AllowPrint="}, {"save:r.pdf"},
-     {kSave}, {{"Out\\r.pdf", kJobPdf + kStamped}}, {{"pdfenc", ""}}},
+    {"policy: copying withheld, printing permitted (empty text)", {"job.pdf"}, {"Out", "0", "0", "1", "0"},
+     {"policy:AllowCopy=1", "policy:AllowPrint="}, {"save:r.pdf"}, {kSave}, {{"Out\\r.pdf", kSecured + kStamped}},
+     {{"pdfenc", "arg5=10000000\n"}}},
     {"policy: the result opened", {"job.pdf"}, {"Out", "0", "0", "0", "0"}, {"policy:ViewPDF=1"}, {"save:v.pdf"}, {kSave},
      {{"Out\\v.pdf", kJobPdf + kStamped}}, {{"viewer", "arg1=" + kOut + "\\v.pdf\n"}}},
     {"policy: 256-bit keys", {"job.pdf"}, {"Out", "0", "1", "0", "0"}, {"key-length:128", "policy:KeyLength=256"},

@@ -103,12 +103,10 @@ TEST(ModReg, APolicyValueOverridesItsStoredSettingAsTextOrNumber) {
   using settings::Id;
   // clang-format off
   const struct { Id setting; DWORD type; std::string data; std::optional<std::string> policy; } cases[] = {
-      {Id::SaveLocation, REG_SZ, Utf16(L" C:\\Отчёт \0"s), " C:\\Отчёт "}, {Id::Password, REG_DWORD, {"\1\0\0\0", 4}, "1"},
-      {Id::AllowCopy, REG_DWORD, {"\xff\xff\xff\xff", 4}, "4294967295"},
-      {Id::AllowPrint, REG_SZ, Utf16(L"\0"s), ""}, {Id::ViewPDF, REG_SZ, "", ""},
+      {Id::SaveLocation, REG_SZ, Utf16(L" C:\\Отчёт \0"s), " C:\\Отчёт "}, {Id::ViewPDF, REG_SZ, "", ""},
+      {Id::AllowCopy, REG_DWORD, {"\xff\xff\xff\xff", 4}, "4294967295"}, {Id::AllowPrint, REG_SZ, Utf16(L"\0"s), ""},
       {Id::KeyLength, REG_SZ, Utf16(std::wstring(300, L'9')), ""},  // too long reads as empty, and is set
-      {Id::Password, REG_EXPAND_SZ, Utf16(L"1\0"s), std::nullopt}, {Id::Password, REG_DWORD, {"\1\0", 2}, std::nullopt},
-      {Id::Password, REG_BINARY, {"\1\0\0\0", 4}, std::nullopt}};  // no policy: the stored text applies
+      {Id::Password, REG_EXPAND_SZ, Utf16(L"1\0"s), {}}, {Id::Password, REG_DWORD, {"\1\0", 2}, {}}};  // not a policy
   // clang-format on
   DeleteKey(kTree);
   for (const auto& s : kSettings) ASSERT_TRUE(s.set("stored"));

@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
 """policy_templates.py TABLE ADMX ADML: the Group Policy templates well-formed, one machine policy per
 setting of TABLE (as ExportSettingsTable writes it) and none other, each writing its setting's value
-under Software\\Policies\\Folvarek as the setting's kind stores it, every string and presentation there."""
-import re
+under Software\\Policies\\Folvarek as the setting's kind stores it."""
 import subprocess
 import sys
 import xml.etree.ElementTree as ET
@@ -12,18 +11,8 @@ subprocess.run(["xmllint", "--noout", admx, adml], check=True)
 NS = "{http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions}"
 with open(table, encoding="utf-8") as lines:  # key, value key, kind, on, off, a new install's text
     settings = {f[0]: (f[2], f[3:5]) for f in (line.rstrip("\n").split("\t") for line in lines)}
-definitions, resources = ET.parse(admx).getroot(), ET.parse(adml).getroot()
-strings = {s.get("id") for s in resources.iter(NS + "string")}
-presentations = {p.get("id"): p for p in resources.iter(NS + "presentation")}
+policies = ET.parse(admx).getroot().findall(f"{NS}policies/{NS}policy")
 failures = []
-
-for element in definitions.iter():
-    for attribute in ("displayName", "explainText"):
-        name = re.fullmatch(r"\$\(string\.(.+)\)", element.get(attribute, "$(string.)"))
-        if name and name[1] and name[1] not in strings:
-            failures.append(f"{element.get('name')}: no string {name[1]}")
-
-policies = definitions.findall(f"{NS}policies/{NS}policy")
 for policy in policies:
     name, elements = policy.get("name"), policy.findall(f"{NS}elements/*")
     kind, values = settings.get(name, ("no setting", []))
@@ -38,10 +27,6 @@ for policy in policies:
     }.get(kind)
     if found != expected:
         failures.append(f"{name} ({kind} {values}): {found}")
-    shown = presentations.get(policy.get("presentation", "")[len("$(presentation."):-1])
-    if elements and (shown is None or [c.get("refId") for c in shown] != [e.get("id") for e in elements]):
-        failures.append(f"{name}: its presentation does not show its elements")
-
 if sorted(p.get("name") for p in policies) != sorted(settings):
     failures.append(f"policies {[p.get('name') for p in policies]}, settings {list(settings)}")
 sys.exit("\n".join(failures) or None)
