@@ -51,6 +51,10 @@ class FrmPDFOptions : public win::Window {
   void CloseOut() noexcept;
   void EndWithFailure(const JobError& failure) noexcept;
 
+  // Saving without the Save dialog (SaveUnattended.cpp).
+  [[nodiscard]] bool SaveWithoutAsking();
+  [[nodiscard]] std::string UnattendedFolder() const;
+
   // The window (FrmPDFOptions.cpp).
   void Form_Load() noexcept;
   void CreateControls();
@@ -65,4 +69,6 @@ class FrmPDFOptions : public win::Window {
   win::WindowScale scale_;
   win::UniqueFont font_;
   JobState job_;
+  // The name the next Save dialog proposes instead of the job's, after a save without asking failed.
+  std::string proposedName_;
 };

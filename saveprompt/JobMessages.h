@@ -13,6 +13,10 @@ inline constexpr char kCannotOverwrite[] = "Cannot over write file !\r\nPlease s
 // Followed by the failure's description.
 inline constexpr char kCouldNotWrite[] =
     "Folvarek could not write the file on the specified path due to follwing error\r\n";
+// Around the path a job saved without asking could not be saved to and the reason, its closing
+// period dropped.
+inline constexpr char kCouldNotSaveTo[] = "Folvarek could not save to ";
+inline constexpr char kChooseWhere[] = ". Choose where to save it.";
 inline constexpr char kNoPdfFile[] = "No PDF File. Printing will abort";
 inline constexpr char kPasswordsDiffer[] = "Passwords do not match. Please check and try again!";
 inline constexpr char kReaderNotInstalled[] =

@@ -27,6 +27,9 @@ struct JobState {
   std::string AllowCopy;
   std::string AllowPrint;
   std::string KeyLength;
+  std::string AutoSave;
+  std::string AutoSavePath;  // as stored, %VARIABLE%s not yet expanded
+  std::string AutoSaveName;
   std::string strPermissions;
   std::string strArgs;
 

@@ -1,6 +1,7 @@
 // The print job, run from the job window's load from start to end: the settings, the permission
-// code, the save folder, the job's PDF in the scratch folder, the password, the Save File As prompt,
-// the target path and the post-processing that writes it. One error handler covers all of it, and
+// code, the save folder, the job's PDF in the scratch folder, the password, the save without asking
+// when it is set, else (or when it cannot be done) the Save File As prompt, the target path and the
+// post-processing that writes it. One error handler covers all of it, and
 // every way out unloads the window, which ends the program.
 #include <string>
 
@@ -49,6 +50,18 @@ void FrmPDFOptions::LoadMdl() noexcept {
     return;
   }
 
+  if (settings::IsOn(settings::Id::AutoSave, job_.AutoSave)) {
+    try {
+      if (SaveWithoutAsking()) {
+        CloseOut();
+        return;
+      }
+    } catch (...) {
+      EndWithFailure(JobErrorFromCurrentException());
+      return;
+    }
+  }
+
   // The save-as loop with the post-processing. A file that cannot be written or removed where the
   // user asked (failures 70 and 75) sends the user back to the prompt; any other failure ends the job.
   for (;;) {
@@ -75,6 +88,9 @@ void FrmPDFOptions::ReadSettings() {
   job_.AllowCopy = ModReg::GetAllowCopyOpt();
   job_.AllowPrint = ModReg::GetAllowPrintOpt();
   job_.KeyLength = ModReg::GetKeyLengthOpt();
+  job_.AutoSave = ModReg::Read(settings::Id::AutoSave);
+  job_.AutoSavePath = ModReg::Read(settings::Id::AutoSavePath);
+  job_.AutoSaveName = ModReg::Read(settings::Id::AutoSaveName);
 }
 
 // The save folder is the prompt's starting folder; it is created before anything is asked. Without
@@ -115,8 +131,10 @@ void FrmPDFOptions::SplitJobPdfName() {
 FrmPDFOptions::SaveAsAnswer FrmPDFOptions::SettleTarget() {
   job_.targetPath.clear();
   StartOutsideCommand(job_.appFolder, "ShowSave");
-  // The job's name (its scratch file's name without the extension) is proposed as the file name.
-  const std::string answer = ShowSaveAs(job_.saveFolder, job_.baseName);
+  // The job's name (its scratch file's name without the extension) is proposed as the file name, or
+  // once the name a failed save without asking would have given.
+  const std::string answer = ShowSaveAs(job_.saveFolder, proposedName_.empty() ? job_.baseName : proposedName_);
+  proposedName_.clear();
   if (answer.empty()) return SaveAsAnswer::Cancelled;
 
   const std::string chosen(folvarek::PlainPath(answer));

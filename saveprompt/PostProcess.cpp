@@ -146,39 +146,40 @@ void SecurityPass(JobState& job, milliseconds stallLimit) {
   }
 }
 
-JobError StampNotApplied(const std::string& reason, const std::string& target) {
-  return JobError(JobFailure::Other, reason + ". The stamp could not be applied; " + target + " is saved without it.");
-}
+// The stamp pass failed with the result left unstamped at the target: reported once the file is at
+// its final name, which the report names.
+struct StampNotApplied {
+  std::string reason;
+};
 
 // Puts the installed file in place under its working name, unless a file of that name is there.
-void Stage(const std::string& installed, const std::string& staged, const std::string& target) {
+void Stage(const std::string& installed, const std::string& staged) {
   if (CheckFile(staged) || CopyFileW(Wide(installed).c_str(), Wide(staged).c_str(), FALSE)) return;
-  throw StampNotApplied(FileName(installed) + " could not be copied to " + staged + " (" + LastErrorText() + ")",
-                        target);
+  throw StampNotApplied{FileName(installed) + " could not be copied to " + staged + " (" + LastErrorText() + ")"};
 }
 
 // The user's own staging folder: the temporary folder, then "Folvarek". Never the system folder,
 // which every user shares while two users' jobs may run at once.
-std::string PerUserStagingFolder(const std::string& target) {
+std::string PerUserStagingFolder() {
   const std::optional<std::wstring> temp =
       win::FetchString([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
-  if (!temp || temp->empty()) throw StampNotApplied("The temporary folder is not known", target);
+  if (!temp || temp->empty()) throw StampNotApplied{"The temporary folder is not known"};
   const std::string folder = win::Utf8(*temp) + "Folvarek";
   if (!CreateDirectoryW(Wide(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-    throw StampNotApplied(folder + " could not be created (" + LastErrorText() + ")", target);
+    throw StampNotApplied{folder + " could not be created (" + LastErrorText() + ")"};
   }
   return folder;
 }
 
 // Creates temp.pdf (emptied, for the result so far) in `folder`, and stamp.pdf and Kestrix.exe from
 // the files installed in the system folder.
-void StageStampFiles(const std::string& folder, const std::string& system, const std::string& target) {
+void StageStampFiles(const std::string& folder, const std::string& system) {
   const std::string held = folder + "\\temp.pdf";
   const win::UniqueFile created(
       CreateFileW(Wide(held).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!created) throw StampNotApplied(held + " could not be created (" + LastErrorText() + ")", target);
-  Stage(system + "\\Kestrix.dll", folder + "\\stamp.pdf", target);
-  Stage(system + "\\Kestrix.tlb", folder + "\\Kestrix.exe", target);
+  if (!created) throw StampNotApplied{held + " could not be created (" + LastErrorText() + ")"};
+  Stage(system + "\\Kestrix.dll", folder + "\\stamp.pdf");
+  Stage(system + "\\Kestrix.tlb", folder + "\\Kestrix.exe");
 }
 
 // The stamp tool reads the result so far as temp.pdf and writes the target anew. temp.pdf is kept
@@ -187,12 +188,12 @@ void StageStampFiles(const std::string& folder, const std::string& system, const
 void StampPass(JobState& job, milliseconds stallLimit) {
   const std::string& target = job.targetPath;
   const std::string system = GetSystemDir();
-  if (system.empty()) throw StampNotApplied("The system folder is not known", target);
+  if (system.empty()) throw StampNotApplied{"The system folder is not known"};
   // Known to the close-down before the first file is staged, so a staging that fails half-way is
   // cleared too.
-  job.stagingFolder = PerUserStagingFolder(target);
+  job.stagingFolder = PerUserStagingFolder();
   const std::string& folder = job.stagingFolder;
-  StageStampFiles(folder, system, target);
+  StageStampFiles(folder, system);
   const std::string held = folder + "\\temp.pdf";
 
   // Moving rather than copying costs nothing whatever the size (on one volume), and the target is
@@ -219,7 +220,7 @@ void StampPass(JobState& job, milliseconds stallLimit) {
     throw JobError(JobFailure::Other, *failure + ". The stamp could not be applied, and " + target +
                                           " could not be put back (" + LastErrorText() + ")");
   }
-  throw StampNotApplied(*failure, target);
+  throw StampNotApplied{*failure};
 }
 
 void View(const JobState& job, HWND jobWindow) {
@@ -231,10 +232,22 @@ void View(const JobState& job, HWND jobWindow) {
 
 }  // namespace
 
-void RunPostProcessing(JobState& job, HWND jobWindow, const JobLabels& labels, milliseconds stallLimit) {
+void RunPostProcessing(JobState& job, HWND jobWindow, const JobLabels& labels, milliseconds stallLimit,
+                       const std::function<void(JobState&)>& settle) {
   SecurityPass(job, stallLimit);
+  std::optional<std::string> unstamped;
+  try {
+    StampPass(job, stallLimit);
+  } catch (const StampNotApplied& failure) {
+    unstamped = failure.reason;
+  }
+  // The unstamped result is a result too: it takes its final name before it is reported.
+  if (settle) settle(job);
   labels.setPath(folvarek::TrimBlanks(job.saveFolder).empty() ? job.scratchFolder : job.saveFolder);
   labels.setFile(job.targetPath);
-  StampPass(job, stallLimit);
+  if (unstamped) {
+    throw JobError(JobFailure::Other,
+                   *unstamped + ". The stamp could not be applied; " + job.targetPath + " is saved without it.");
+  }
   if (settings::IsOn(settings::Id::ViewPDF, ModReg::GetViewPDFOpt())) View(job, jobWindow);
 }

@@ -24,5 +24,8 @@ inline constexpr std::chrono::milliseconds kToolStallLimit = std::chrono::second
 // or stalls for `stallLimit` ends the job (JobFailure::Other, naming the tool and the file); when
 // the stamp pass fails, the unstamped result is put back at the target first. File operations on
 // the target throw JobErrorFromWin32's failures, so 70 and 75 send the user back to the prompt.
+// `settle`, when given, runs once the result is at the target, stamped or not, before it is shown or
+// reported: it may move the file and set job.targetPath to where it is now.
 void RunPostProcessing(JobState& job, HWND jobWindow, const JobLabels& labels,
-                       std::chrono::milliseconds stallLimit = kToolStallLimit);
+                       std::chrono::milliseconds stallLimit = kToolStallLimit,
+                       const std::function<void(JobState&)>& settle = {});

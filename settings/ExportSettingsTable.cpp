@@ -1,7 +1,7 @@
 // Writes the settings table for what is not C++, at build time on the build machine:
 //   ExportSettingsTable NSH LIST
 // NSH: an NSIS include with the macro NewInstallSettings, which stores what a new install stores.
-// LIST: one line per setting, tab-separated: key, value key, kind, on, off, new install's text; the
+// LIST: one line per setting, tab-separated: key, value key, kind, on, off, new install's text, policy; the
 // tests check the Group Policy templates and an installed tree against it.
 #include <fstream>
 #include <iostream>
@@ -17,6 +17,7 @@ std::string_view KindName(settings::Kind kind) {
     case settings::Kind::Flag: return "flag";
     case settings::Kind::Folder: return "folder";
     case settings::Kind::Number: return "number";
+    case settings::Kind::Text: return "text";
   }
   return "";
 }
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
     if (!s.installed.empty())
       nsh << "  WriteRegStr HKLM " << NsisQuoted(path) << " \"\" " << NsisQuoted(s.installed) << '\n';
     list << s.key << '\t' << s.valueKey << '\t' << KindName(s.kind) << '\t' << s.on << '\t' << s.off << '\t'
-         << s.installed << '\n';
+         << s.installed << '\t' << s.policy << '\n';
   }
   nsh << "!macroend\n";
   nsh.close();

@@ -59,7 +59,7 @@ std::string QueryValueText(HKEY key, const std::string& valueName) {
 std::optional<std::string> PolicyValue(Id id) {
   const win::UniqueHKey key = OpenSettingKey(HKEY_LOCAL_MACHINE, std::string(settings::kPolicyKey));
   if (!key) return std::nullopt;
-  const std::string name(settings::Of(id).key);
+  const std::string name(settings::Of(id).policy);
   const std::wstring wideName = win::Wide(name);
   DWORD type = REG_NONE;
   DWORD size = 0;

@@ -1,6 +1,6 @@
 // The settings tree HKEY_LOCAL_MACHINE\SOFTWARE\Folvarek: one reader and one writer per setting, all
 // through the settings table. Each setting's data is the default value of
-// SOFTWARE\Folvarek\<setting>\<Opt|Path>, a REG_SZ; a value of the same name under
+// SOFTWARE\Folvarek\<setting>\<Opt|Path|Name>, a REG_SZ; a value named in the table under
 // SOFTWARE\Policies\Folvarek, where Group Policy puts it, overrides it. Text is UTF-8 here and
 // UTF-16 in the registry. Readers give empty text for anything missing or unreadable; writers report
 // whether the value was stored. No state is kept between calls.

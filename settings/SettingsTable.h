@@ -11,11 +11,11 @@
 
 namespace settings {
 
-enum class Id { SaveLocation, Password, AllowCopy, AllowPrint, ViewPDF, KeyLength };
+enum class Id { SaveLocation, Password, AllowCopy, AllowPrint, ViewPDF, KeyLength, AutoSave, AutoSavePath, AutoSaveName };
 
 // A flag shows in a three-state box (read rounded, a "2" greyed: CheckFlag.h), a number in a box that
-// is ticked for its `on` text, the folder in a text box.
-enum class Kind { Flag, Folder, Number };
+// is ticked for its `on` text, a folder or other text in a text box.
+enum class Kind { Flag, Folder, Number, Text };
 
 // How the job takes a setting's text as on or off. The flags are read as the number at the start of
 // their text (empty text is 0), each with the test it has always had.
@@ -29,7 +29,7 @@ enum class Reading {
 
 struct Setting {
   Id id;
-  // The setting's key under SOFTWARE\Folvarek, and the name of its value under the policy key.
+  // The setting's key under SOFTWARE\Folvarek.
   std::string_view key;
   // The subkey whose default value holds the data.
   std::string_view valueKey;
@@ -40,6 +40,8 @@ struct Setting {
   // reading takes as off (for the folder: no default folder).
   std::string_view installed;
   Reading reading;
+  // The name of its value under the policy key.
+  std::string_view policy;
 };
 
 // The settings tree below HKEY_LOCAL_MACHINE, and the key whose values override it.
@@ -47,13 +49,18 @@ inline constexpr std::string_view kTree = "SOFTWARE\\Folvarek";
 inline constexpr std::string_view kPolicyKey = "SOFTWARE\\Policies\\Folvarek";
 
 // clang-format off
-inline constexpr std::array<Setting, 6> kSettings = {{
-    {Id::SaveLocation, "SaveLocation", "Path", Kind::Folder, "",    "",    "",    Reading::Text},
-    {Id::Password,     "Password",     "Opt",  Kind::Flag,   "1",   "0",   "",    Reading::ExactlyOne},
-    {Id::AllowCopy,    "AllowCopy",    "Opt",  Kind::Flag,   "1",   "0",   "",    Reading::NotZero},
-    {Id::AllowPrint,   "AllowPrint",   "Opt",  Kind::Flag,   "1",   "0",   "",    Reading::NotZero},
-    {Id::ViewPDF,      "ViewPDF",      "Opt",  Kind::Flag,   "1",   "0",   "",    Reading::AboveZero},
-    {Id::KeyLength,    "KeyLength",    "Opt",  Kind::Number, "256", "128", "256", Reading::OnText},
+inline constexpr std::array<Setting, 9> kSettings = {{
+    {Id::SaveLocation, "SaveLocation", "Path", Kind::Folder, "",    "",    "",    Reading::Text,       "SaveLocation"},
+    {Id::Password,     "Password",     "Opt",  Kind::Flag,   "1",   "0",   "",    Reading::ExactlyOne, "Password"},
+    {Id::AllowCopy,    "AllowCopy",    "Opt",  Kind::Flag,   "1",   "0",   "",    Reading::NotZero,    "AllowCopy"},
+    {Id::AllowPrint,   "AllowPrint",   "Opt",  Kind::Flag,   "1",   "0",   "",    Reading::NotZero,    "AllowPrint"},
+    {Id::ViewPDF,      "ViewPDF",      "Opt",  Kind::Flag,   "1",   "0",   "",    Reading::AboveZero,  "ViewPDF"},
+    {Id::KeyLength,    "KeyLength",    "Opt",  Kind::Number, "256", "128", "256", Reading::OnText,     "KeyLength"},
+    // Saving without the Save dialog: only the exact text "1" switches it on. The folder's %VARIABLE%s
+    // are the user's own; an empty folder means SaveLocation's, an empty template {title}.
+    {Id::AutoSave,     "AutoSave",     "Opt",  Kind::Flag,   "1",   "0",   "",    Reading::OnText,     "AutoSave"},
+    {Id::AutoSavePath, "AutoSave",     "Path", Kind::Folder, "",    "",    "",    Reading::Text,       "AutoSavePath"},
+    {Id::AutoSaveName, "AutoSave",     "Name", Kind::Text,   "",    "",    "",    Reading::Text,       "AutoSaveName"},
 }};
 // clang-format on
 
@@ -67,8 +74,8 @@ static_assert([] {
   return true;
 }());
 
-// Whether a setting's text (as the routines read it, policy first) reads as on. A folder is no switch
-// and never reads as on.
+// Whether a setting's text (as the routines read it, policy first) reads as on. A folder or other text
+// is no switch and never reads as on.
 [[nodiscard]] bool IsOn(Id id, std::string_view text);
 
 // The key length in bits that secured PDFs get from the KeyLength setting's text.

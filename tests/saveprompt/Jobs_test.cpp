@@ -4,6 +4,7 @@
 // then the files left and what the tools were given. Last, the post-processing in this process with a short stall
 // limit, for what whole jobs cannot reach in reasonable time.
 #include <gtest/gtest.h>
+#include <lmcons.h>
 
 #include <array>
 #include <string>
@@ -49,6 +50,14 @@ std::string Failure(const std::string& description) {
 std::string AlreadyExists(const std::string& path) {
   return "Folvarek  [Options] | " + path + " already exists\\r\\nDo you want to over write ? | Yes,No | none";
 }
+std::string CouldNotSave(const std::string& path, const std::string& reason) {
+  return "Folvarek  [Options] | Folvarek could not save to " + path + ": " + reason + ". Choose where to save it. | OK | exclamation";
+}
+const std::string kUser = [] {
+  char name[UNLEN + 1] = {};
+  DWORD size = sizeof name;
+  return GetUserNameA(name, &size) ? std::string(name) : std::string();
+}();
 std::string NoStamp(const std::string& reason) {
   return Failure(reason + ". The stamp could not be applied; " + kOut + "\\report.pdf is saved without it.");
 }
@@ -131,7 +140,7 @@ class Job {
   // file:PATH=CONTENT, folder:PATH, control:TOOL=LINES, double:PATH (a copy of the tool double), script:PATH
   // (of unix-pdfenc.sh), readonly:PATH, hidden:PATH, delete:PATH, no-viewer, path:FOLDER (put first on the
   // search path saveprompt inherits), key-length:TEXT (stored as the KeyLength setting), policy:NAME=TEXT,
-  // policy-dword:NAME=NUMBER (a policy value), ansi:CODEPAGE (saveprompt without the UTF-8 code page in its
+  // policy-dword:NAME=NUMBER (a policy value), auto-save:FOLDER=TEMPLATE (saving without asking, as stored), ansi:CODEPAGE (saveprompt without the UTF-8 code page in its
   // manifest, in the system's ANSI code page, which must be CODEPAGE)
   void Prepare(const std::string& verb, const std::string& arg) {
     const std::string path = At(arg.substr(0, arg.find('='))), value = arg.substr(arg.find('=') + 1);
@@ -155,6 +164,9 @@ class Job {
       RegDeleteTreeA(HKEY_CLASSES_ROOT, "FolvarekTest.Viewer");
     } else if (verb == "path") {
       SetEnvironmentVariableA("PATH", (path + ";" + path_).c_str());
+    } else if (verb == "auto-save") {
+      EXPECT_TRUE(ModReg::Write(settings::Id::AutoSave, "1") && ModReg::Write(settings::Id::AutoSavePath, arg.substr(0, arg.find('='))) &&
+                  ModReg::Write(settings::Id::AutoSaveName, value));
     } else if (verb == "key-length") {
       EXPECT_TRUE(ModReg::SetKeyLengthOpt(arg));
     } else if (verb == "ansi") {
@@ -441,6 +453,21 @@ const Row kRows[] = {
       {"%SYS%\\stamp.pdf", "%PDF-stamp\n"}, {kStagingAt + "\\stamp.pdf", "%PDF-own\n"}, {kStagingAt + "\\temp.pdf", "-"},
       {kStagingAt + "\\Kestrix.exe", "-"}, {kScratchAt + "\\kept.pdf", "x"}, {kScratchAt + "\\nested", "-"},
       {kScratchAt + "\\job.pdf", "-"}}},
+    {"saved without asking: secured and stamped, nothing shown", {"Quarterly.pdf"}, {"Out", "0", "0", "1", "0"},
+     {"auto-save:%FOLVAREK_DOUBLES%\\..\\Auto={title}"}, {}, {}, {{"%FOLVAREK_DOUBLES%\\..\\Auto\\Quarterly.pdf", kSecured + kStamped}},
+     {{"pdfenc", "arg1=" + kScratch + "\\Quarterly.pdf\n"}}},
+    {"policy: saved without asking as {title}; a name taken gets (2)", {"job.pdf"}, {"Out", "0", "0", "0", "0"},
+     {"policy:AutoSave=1", "policy:AutoSavePath=" + kJob + "\\Auto", "file:Auto\\job.pdf=old"}, {}, {},
+     {{"Auto\\job.pdf", "old"}, {"Auto\\job (2).pdf", kJobPdf + kStamped}, {"Auto\\job (~01).pdf", "-"}}},
+    {"password, then saved without asking in the save folder's subfolders", {"job.pdf"}, {"Out", "1", "0", "0", "0"},
+     {"auto-save:={user}\\{title}"}, {"type:pw|pw", "pw-ok"}, {kPassword}, {{"Out\\" + kUser + "\\job.pdf", kSecured + kStamped}},
+     {{"pdfenc", "arg3=pw\narg4=pw\n"}}},
+    {"a folder that cannot be made: told why, then asked with the name proposed", {"job.pdf"}, {"Out", "0", "0", "0", "0"},
+     {"auto-save:Q:\\pdf={title}-{{x}}"}, {"ok", "save:"}, {CouldNotSave("Q:\\pdf\\job-{x}.pdf", "Path not found"), kSave},
+     {{"Out\\job-{x}.pdf", kJobPdf + kStamped}}},
+    {"a bad template: told why, then asked; Cancel saves nothing", {"job.pdf"}, {"Out", "0", "0", "0", "0"},
+     {"auto-save:" + kJob + "\\Auto={title"}, {"ok", "cancel", "ok"},
+     {CouldNotSave(kJob + "\\Auto", "The name template has a { with no } to close it. Write {{ for a brace in the name"), kSave, kNoPdf}},
 };
 // clang-format on
 

@@ -106,12 +106,13 @@ TEST(ModReg, APolicyValueOverridesItsStoredSettingAsTextOrNumber) {
       {Id::SaveLocation, REG_SZ, Utf16(L" C:\\Отчёт \0"s), " C:\\Отчёт "}, {Id::ViewPDF, REG_SZ, "", ""},
       {Id::AllowCopy, REG_DWORD, {"\xff\xff\xff\xff", 4}, "4294967295"}, {Id::AllowPrint, REG_SZ, Utf16(L"\0"s), ""},
       {Id::KeyLength, REG_SZ, Utf16(std::wstring(300, L'9')), ""},  // too long reads as empty, and is set
+      {Id::AutoSavePath, REG_SZ, Utf16(L"%TEMP%\0"s), "%TEMP%"},  // a value of its own name, not the key's
       {Id::Password, REG_EXPAND_SZ, Utf16(L"1\0"s), {}}, {Id::Password, REG_DWORD, {"\1\0", 2}, {}}};  // not a policy
   // clang-format on
   DeleteKey(kTree);
-  for (const auto& s : kSettings) ASSERT_TRUE(s.set("stored"));
+  for (const settings::Setting& s : settings::kSettings) ASSERT_TRUE(ModReg::Write(s.id, "stored"));
   for (const auto& c : cases) {
-    const std::string name(settings::Of(c.setting).key);
+    const std::string name(settings::Of(c.setting).policy);
     SCOPED_TRACE(name + " of type " + std::to_string(c.type));
     DeleteKey(kPolicies);
     Put(kPolicies, name, c.type, c.data);
@@ -125,19 +126,20 @@ TEST(ModReg, APolicyValueOverridesItsStoredSettingAsTextOrNumber) {
 }
 
 // Each setting read as the job has always read it: the password only for exactly 1, the
-// permissions for any number but 0, viewing above 0, AES-256 for the text "256" exactly.
+// permissions for any number but 0, viewing above 0, AES-256 for the text "256" exactly, saving
+// without asking for the text "1" exactly.
 TEST(SettingsTable, EachSettingKeepsItsReading) {
   using settings::Id;
-  // A text, and whether it reads as on for the password, copying, printing, viewing and AES-256.
-  const std::pair<std::string, std::string> cases[] = {{"", "00000"},      {"1.0", "11110"},    {"2", "01110"},
-                                                       {"-1", "01100"},    {"256", "01111"},    {" 256", "01110"},
-                                                       {"256.0", "01110"}, {"256\0"s, "01110"}, {"40", "01110"}};
+  // A text, and whether it reads as on for the password, copying, printing, viewing, AES-256 and saving.
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "000000"},      {"1.0", "111100"},    {"2", "011100"},  {"-1", "011000"}, {"256", "011110"}, {" 256", "011100"},
+      {"256.0", "011100"}, {"256\0"s, "011100"}, {"40", "011100"}, {"1", "111101"}};
   for (const auto& [text, on] : cases) {
     std::string read;
-    for (Id id : {Id::Password, Id::AllowCopy, Id::AllowPrint, Id::ViewPDF, Id::KeyLength})
+    for (Id id : {Id::Password, Id::AllowCopy, Id::AllowPrint, Id::ViewPDF, Id::KeyLength, Id::AutoSave})
       read += settings::IsOn(id, text) ? '1' : '0';
     EXPECT_EQ(read, on) << '"' << text << '"';
-    EXPECT_EQ(settings::KeyLengthBits(text), on.back() == '1' ? 256 : 128);
+    EXPECT_EQ(settings::KeyLengthBits(text), on[4] == '1' ? 256 : 128);
   }
 }
 

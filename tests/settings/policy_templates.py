@@ -9,8 +9,8 @@ import xml.etree.ElementTree as ET
 table, admx, adml = sys.argv[1:4]
 subprocess.run(["xmllint", "--noout", admx, adml], check=True)
 NS = "{http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions}"
-with open(table, encoding="utf-8") as lines:  # key, value key, kind, on, off, a new install's text
-    settings = {f[0]: (f[2], f[3:5]) for f in (line.rstrip("\n").split("\t") for line in lines)}
+with open(table, encoding="utf-8") as lines:  # key, value key, kind, on, off, a new install's text, policy
+    settings = {f[6]: (f[2], f[3:5]) for f in (line.rstrip("\n").split("\t") for line in lines)}
 policies = ET.parse(admx).getroot().findall(f"{NS}policies/{NS}policy")
 failures = []
 for policy in policies:
@@ -23,6 +23,7 @@ for policy in policies:
     expected = {  # a flag switches between its two texts; a number offers them (the first as the default)
         "flag": (*machine, name, values, []),
         "folder": (*machine, None, [None, None], [("text", name, [])]),
+        "text": (*machine, None, [None, None], [("text", name, [])]),
         "number": (*machine, None, [None, None], [("enum", name, values)]),
     }.get(kind)
     if found != expected:
