@@ -27,9 +27,6 @@ struct JobState {
   std::string AllowCopy;
   std::string AllowPrint;
   std::string KeyLength;
-  std::string AutoSave;
-  std::string AutoSavePath;  // as stored, %VARIABLE%s not yet expanded
-  std::string AutoSaveName;
   std::string strPermissions;
   std::string strArgs;
 
@@ -37,4 +34,9 @@ struct JobState {
   // the stamp tool's process was seen to end, so the close-down need not wait for it.
   std::string stagingFolder;
   bool stampToolEnded = false;
+
+  // Saving without asking, as read at the start of the job; the folder's %VARIABLE%s not yet expanded.
+  std::string AutoSave;
+  std::string AutoSavePath;
+  std::string AutoSaveName;
 };

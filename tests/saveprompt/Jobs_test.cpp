@@ -463,7 +463,7 @@ const Row kRows[] = {
      {"auto-save:={user}\\{title}"}, {"type:pw|pw", "pw-ok"}, {kPassword}, {{"Out\\" + kUser + "\\job.pdf", kSecured + kStamped}},
      {{"pdfenc", "arg3=pw\narg4=pw\n"}}},
     {"a folder that cannot be made: told why, then asked with the name proposed", {"job.pdf"}, {"Out", "0", "0", "0", "0"},
-     {"auto-save:Q:\\pdf={title}-{{x}}"}, {"ok", "save:"}, {CouldNotSave("Q:\\pdf\\job-{x}.pdf", "Path not found"), kSave},
+     {"auto-save:Q:\\pdf={title}-{{x}}"}, {"ok", "save:"}, {CouldNotSave("Q:\\pdf\\job-{x}.pdf", "File not found"), kSave},
      {{"Out\\job-{x}.pdf", kJobPdf + kStamped}}},
     {"a bad template: told why, then asked; Cancel saves nothing", {"job.pdf"}, {"Out", "0", "0", "0", "0"},
      {"auto-save:" + kJob + "\\Auto={title"}, {"ok", "cancel", "ok"},
