@@ -462,6 +462,9 @@ const Row kRows[] = {
     {"password, then saved without asking in the save folder's subfolders", {"job.pdf"}, {"Out", "1", "0", "0", "0"},
      {"auto-save:={user}\\{title}"}, {"type:pw|pw", "pw-ok"}, {kPassword}, {{"Out\\" + kUser + "\\job.pdf", kSecured + kStamped}},
      {{"pdfenc", "arg3=pw\narg4=pw\n"}}},
+    {"saved without asking, unstamped: reported under its final name", {"job.pdf"}, {"Out", "0", "0", "1", "0"},
+     {"auto-save:" + kJob + "\\Auto={title}", "control:Kestrix=mode=fail"}, {"ok"}, {Failure("Kestrix.exe failed with exit code 3 writing " +
+     kJob + "\\Auto\\job (~01).pdf. The stamp could not be applied; " + kJob + "\\Auto\\job.pdf is saved without it.")}, {{"Auto\\job.pdf", kSecured}}},
     {"a folder that cannot be made: told why, then asked with the name proposed", {"job.pdf"}, {"Out", "0", "0", "0", "0"},
      {"auto-save:Q:\\pdf={title}-{{x}}"}, {"ok", "save:"}, {CouldNotSave("Q:\\pdf\\job-{x}.pdf", "File not found"), kSave},
      {{"Out\\job-{x}.pdf", kJobPdf + kStamped}}},
