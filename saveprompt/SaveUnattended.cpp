@@ -43,8 +43,16 @@ std::string Environment(const wchar_t* name) {
 folvarek::TemplateValues ValuesNow(const std::string& title) {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  return {title,      now.wYear,  now.wMonth,     now.wDay, now.wHour, now.wMinute, now.wSecond,
-          UserName(), Environment(L"USERDOMAIN"), ComputerName()};
+  return {.title = title,
+          .year = now.wYear,
+          .month = now.wMonth,
+          .day = now.wDay,
+          .hour = now.wHour,
+          .minute = now.wMinute,
+          .second = now.wSecond,
+          .user = UserName(),
+          .domain = Environment(L"USERDOMAIN"),
+          .computer = ComputerName()};
 }
 
 void CreateFolders(const std::string& folder) {

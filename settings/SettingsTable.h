@@ -11,7 +11,17 @@
 
 namespace settings {
 
-enum class Id { SaveLocation, Password, AllowCopy, AllowPrint, ViewPDF, KeyLength, AutoSave, AutoSavePath, AutoSaveName };
+enum class Id {
+  SaveLocation,
+  Password,
+  AllowCopy,
+  AllowPrint,
+  ViewPDF,
+  KeyLength,
+  AutoSave,
+  AutoSavePath,
+  AutoSaveName
+};
 
 // A flag shows in a three-state box (read rounded, a "2" greyed: CheckFlag.h), a number in a box that
 // is ticked for its `on` text, a folder or other text in a text box.

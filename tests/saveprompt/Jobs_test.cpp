@@ -51,7 +51,8 @@ std::string AlreadyExists(const std::string& path) {
   return "Folvarek  [Options] | " + path + " already exists\\r\\nDo you want to over write ? | Yes,No | none";
 }
 std::string CouldNotSave(const std::string& path, const std::string& reason) {
-  return "Folvarek  [Options] | Folvarek could not save to " + path + ": " + reason + ". Choose where to save it. | OK | exclamation";
+  return "Folvarek  [Options] | Folvarek could not save to " + path + ": " + reason +
+         ". Choose where to save it. | OK | exclamation";
 }
 const std::string kUser = [] {
   char name[UNLEN + 1] = {};
@@ -140,8 +141,9 @@ class Job {
   // file:PATH=CONTENT, folder:PATH, control:TOOL=LINES, double:PATH (a copy of the tool double), script:PATH
   // (of unix-pdfenc.sh), readonly:PATH, hidden:PATH, delete:PATH, no-viewer, path:FOLDER (put first on the
   // search path saveprompt inherits), key-length:TEXT (stored as the KeyLength setting), policy:NAME=TEXT,
-  // policy-dword:NAME=NUMBER (a policy value), auto-save:FOLDER=TEMPLATE (saving without asking, as stored), ansi:CODEPAGE (saveprompt without the UTF-8 code page in its
-  // manifest, in the system's ANSI code page, which must be CODEPAGE)
+  // policy-dword:NAME=NUMBER (a policy value), auto-save:FOLDER=TEMPLATE (saving without asking, as stored),
+  // ansi:CODEPAGE (saveprompt without the UTF-8 code page in its manifest, in the system's ANSI code page, which must
+  // be CODEPAGE)
   void Prepare(const std::string& verb, const std::string& arg) {
     const std::string path = At(arg.substr(0, arg.find('='))), value = arg.substr(arg.find('=') + 1);
     if (verb == "file" || verb == "double")
@@ -165,7 +167,8 @@ class Job {
     } else if (verb == "path") {
       SetEnvironmentVariableA("PATH", (path + ";" + path_).c_str());
     } else if (verb == "auto-save") {
-      EXPECT_TRUE(ModReg::Write(settings::Id::AutoSave, "1") && ModReg::Write(settings::Id::AutoSavePath, arg.substr(0, arg.find('='))) &&
+      EXPECT_TRUE(ModReg::Write(settings::Id::AutoSave, "1") &&
+                  ModReg::Write(settings::Id::AutoSavePath, arg.substr(0, arg.find('='))) &&
                   ModReg::Write(settings::Id::AutoSaveName, value));
     } else if (verb == "key-length") {
       EXPECT_TRUE(ModReg::SetKeyLengthOpt(arg));
@@ -489,7 +492,8 @@ JobState ReportJob(const std::string& allowPrint, const std::string& saveFolder 
   return {kJob,  kScratch,   saveFolder,  kScratch + "\\job.pdf",
           "job", "pdf",      kReportPath, "0",
           "0",   allowPrint, "",          allowPrint == "1" ? "00100000" : "10100000",
-          "",    "",         false};
+          "",    "",         false,       "",
+          "",    ""};
 }
 
 // The post-processing of `job` with a short stall limit; the failure it ended with, if any.

@@ -132,8 +132,8 @@ TEST(SettingsTable, EachSettingKeepsItsReading) {
   using settings::Id;
   // A text, and whether it reads as on for the password, copying, printing, viewing, AES-256 and saving.
   const std::pair<std::string, std::string> cases[] = {
-      {"", "000000"},      {"1.0", "111100"},    {"2", "011100"},  {"-1", "011000"}, {"256", "011110"}, {" 256", "011100"},
-      {"256.0", "011100"}, {"256\0"s, "011100"}, {"40", "011100"}, {"1", "111101"}};
+      {"", "000000"},     {"1.0", "111100"},   {"2", "011100"},      {"-1", "011000"}, {"256", "011110"},
+      {" 256", "011100"}, {"256.0", "011100"}, {"256\0"s, "011100"}, {"40", "011100"}, {"1", "111101"}};
   for (const auto& [text, on] : cases) {
     std::string read;
     for (Id id : {Id::Password, Id::AllowCopy, Id::AllowPrint, Id::ViewPDF, Id::KeyLength, Id::AutoSave})
