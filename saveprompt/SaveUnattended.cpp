@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "FrmPDFOptions.h"
 #include "JobMessages.h"
@@ -116,9 +117,15 @@ bool FrmPDFOptions::SaveWithoutAsking() {
   std::string working;
   bool named = false;
   try {
-    if (folder.empty()) throw JobError(JobFailure::Other, "No folder is set");
     if (const auto problem = folvarek::TemplateProblem(templ)) throw JobError(JobFailure::Other, *problem);
-    const auto parts = folvarek::FitBelowFolder(folder, *folvarek::ExpandTemplate(templ, ValuesNow(job_.baseName)));
+    auto relative = *folvarek::ExpandTemplate(templ, ValuesNow(job_.baseName));
+    if (folder.empty()) {
+      // Neither folder is set: the name alone says what was tried.
+      proposedName_ = relative.back();
+      tried = proposedName_ + ".pdf";
+      throw JobError(JobFailure::Other, "No folder is set for saving without asking");
+    }
+    const auto parts = folvarek::FitBelowFolder(folder, std::move(relative));
     if (!parts) throw SystemSays(ERROR_FILENAME_EXCED_RANGE);
     const std::string& stem = parts->back();
     std::string subfolder = folder;
