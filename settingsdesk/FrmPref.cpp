@@ -5,8 +5,11 @@
 #include <utility>
 
 #include "CaptionFit.h"
+#include <lmcons.h>
+
 #include "ModBForFolder.h"
 #include "ModReg.h"
+#include "NameTemplate.h"
 #include "SaveFolder.h"
 #include "Files.h"
 #include "SettingText.h"
@@ -54,12 +57,26 @@ constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
     {L"Button", L"&Browse", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, FrmPref::Frame3, {5700, 1060, 765, 285}},
     {L"Edit", L"", kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, FrmPref::Frame3, {240, 1060, 5430, 285}},
     {L"Button", L"Automatically open PDF file after creation", kCheckBox, 0, FrmPref::Frame3, {240, 350, 3375, 195}},
+    {L"Button", L"Save without asking", kCheckBox, 0, FrmPref::Frame4, {240, 350, 3375, 195}},
+    {L"Edit", L"", kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, FrmPref::Frame4, {240, 1060, 5430, 285}},
+    {L"Button", L"Bro&wse", kChild | WS_TABSTOP | BS_PUSHBUTTON, 0, FrmPref::Frame4, {5700, 1060, 765, 285}},
+    {L"Edit", L"", kChild | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, FrmPref::Frame4, {240, 1875, 5430, 285}},
     {L"Static",
      L"Default to this directory when creating PDF files:",
      kChild | SS_LEFT,
      0,
      FrmPref::Frame3,
      {240, 760, 3495, 255}},
+    {L"Static",
+     L"Save to this directory (empty: the default directory above):",
+     kChild | SS_LEFT | SS_NOPREFIX,
+     0,
+     FrmPref::Frame4,
+     {240, 760, 4500, 255}},
+    {L"Static", L"Name each PDF file by this template:", kChild | SS_LEFT | SS_NOPREFIX, 0, FrmPref::Frame4,
+     {240, 1590, 4500, 255}},
+    // Two lines: the longest text about a template's problem wraps once.
+    {L"Static", L"", kChild | SS_LEFT | SS_NOPREFIX, 0, FrmPref::Frame4, {240, 2400, 6135, 390}},
     // The notes, hidden until a policy sets their control's setting: under the folder box, and in
     // the gaps between the check boxes' rows, level with the captions.
     {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame3, {240, 1375, 5430, 180}},
@@ -68,41 +85,98 @@ constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
     {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame2, {480, 1325, 3375, 180}},
     {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame2, {480, 1700, 3975, 180}},
     {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame3, {480, 545, 3135, 180}},
+    {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame4, {480, 545, 3135, 180}},
+    {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame4, {240, 1375, 5430, 180}},
+    {L"Static", kSetByPolicy, kNote, 0, FrmPref::Frame4, {240, 2190, 5430, 180}},
     // The frames come last, so they lie under the controls they hold.
     {L"Button", L" Settings ", kChild | BS_GROUPBOX, 0, kWindow, {240, 240, 6615, 1695}},
     // A fourth row in the security frame, and a note under it: the frame grows by what they need,
     // into the room above the buttons.
     {L"Button", L" Security ", kChild | BS_GROUPBOX, 0, kWindow, {240, 1995, 6615, 1980}},
+    // Saving without asking, below the buttons: the window grows by it and nothing designed moves.
+    {L"Button", L" Save without asking ", kChild | BS_GROUPBOX, 0, kWindow, {240, 4545, 6615, 2910}},
 };
 
 constexpr int kClientWidth = 7065;
-constexpr int kClientHeight = 4590;
+constexpr int kClientHeight = 7665;
 constexpr int kClientLeft = 3150;
 constexpr int kClientTop = 2130;
 constexpr double kControlFontPoints = 8.25;
 // Small enough for a line in the gap between two check boxes' rows at any resolution.
 constexpr double kNoteFontPoints = 7.0;
 
-// Each setting's control, and its note; in the order the design stores the flags.
+// Each setting's control, its note and, for a folder, its Browse button; in the order the design
+// stores the flags.
 struct SettingControl {
   settings::Id setting;
   FrmPref::Control control;
   FrmPref::Control note;
+  FrmPref::Control browse = FrmPref::ControlCount;
 };
 constexpr SettingControl kSettingControls[] = {
-    {settings::Id::SaveLocation, FrmPref::TxtPath, FrmPref::noteLocation},
+    {settings::Id::SaveLocation, FrmPref::TxtPath, FrmPref::noteLocation, FrmPref::CmdBFFolder},
     {settings::Id::Password, FrmPref::chkPassword, FrmPref::notePassword},
     {settings::Id::AllowCopy, FrmPref::chkAllowCopy, FrmPref::noteAllowCopy},
     {settings::Id::AllowPrint, FrmPref::chkAllowPrint, FrmPref::noteAllowPrint},
     {settings::Id::ViewPDF, FrmPref::chkPDFResults, FrmPref::notePDFResults},
     {settings::Id::KeyLength, FrmPref::chkKeyLength, FrmPref::noteKeyLength},
+    {settings::Id::AutoSave, FrmPref::chkAutoSave, FrmPref::noteAutoSave},
+    {settings::Id::AutoSavePath, FrmPref::TxtAutoSavePath, FrmPref::noteAutoSavePath, FrmPref::CmdBFAutoSave},
+    {settings::Id::AutoSaveName, FrmPref::TxtAutoSaveName, FrmPref::noteAutoSaveName},
 };
 
-// A flag as a box shows it (a stored "2" greyed); the key length ticked only for AES-256.
+bool IsTextBox(int control) {
+  return control == FrmPref::TxtPath || control == FrmPref::TxtAutoSavePath || control == FrmPref::TxtAutoSaveName;
+}
+
+// A flag as a box shows it (a stored "2" greyed); the key length ticked only for AES-256, saving
+// without asking only for its exact "1", as the job reads them.
 folvarek::CheckState BoxState(settings::Id setting, const std::string& text) {
-  if (settings::Of(setting).kind == settings::Kind::Flag) return folvarek::CheckStateFromFlag(text);
+  const settings::Setting& row = settings::Of(setting);
+  if (row.kind == settings::Kind::Flag && row.reading != settings::Reading::OnText) {
+    return folvarek::CheckStateFromFlag(text);
+  }
   return settings::IsOn(setting, text) ? folvarek::CheckState::Ticked : folvarek::CheckState::Clear;
 }
+
+// The sample job of the example under the name template: printed now, by this user.
+constexpr const char* kSampleTitle = "Quarterly report";
+
+std::string UserName() {
+  wchar_t name[UNLEN + 1];
+  DWORD size = UNLEN + 1;
+  return GetUserNameW(name, &size) && size > 0 ? win::Utf8(std::wstring_view(name, size - 1)) : std::string();
+}
+
+std::string ComputerName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  return GetComputerNameW(name, &size) ? win::Utf8(std::wstring_view(name, size)) : std::string();
+}
+
+std::string Environment(const wchar_t* name) {
+  return win::Utf8(win::FetchString([name](wchar_t* buffer, DWORD size) {
+                     return GetEnvironmentVariableW(name, buffer, size);
+                   }).value_or(L""));
+}
+
+folvarek::TemplateValues SampleValues() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  return {.title = kSampleTitle,
+          .year = now.wYear,
+          .month = now.wMonth,
+          .day = now.wDay,
+          .hour = now.wHour,
+          .minute = now.wMinute,
+          .second = now.wSecond,
+          .user = UserName(),
+          .domain = Environment(L"USERDOMAIN"),
+          .computer = ComputerName()};
+}
+
+// Longer text would be stored but read back as empty (the settings are read through 260 characters).
+constexpr WPARAM kLongestSetting = 259;
 
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
@@ -151,17 +225,20 @@ std::optional<LRESULT> FrmPref::OnMessage(UINT message, WPARAM wParam, LPARAM lP
       return FALSE;  // the focus is set
     }
     case WM_COMMAND: {
-      if (HIWORD(wParam) != BN_CLICKED) return FALSE;
       const int index = LOWORD(wParam) - kFirstControlId;
+      if (HIWORD(wParam) == EN_CHANGE && index == TxtAutoSaveName) UpdateExample();
+      if (HIWORD(wParam) != BN_CLICKED) return FALSE;
       switch (index) {
         case Command1_OK:
         case Command1_Cancel: Command1_Click(index); break;
         case CmdBFFolder: CmdBFFolder_Click(); break;
+        case CmdBFAutoSave: CmdBFAutoSave_Click(); break;
         case chkPassword:
         case chkAllowCopy:
         case chkAllowPrint:
         case chkKeyLength:
-        case chkPDFResults: CheckBox_Click(static_cast<Control>(index)); break;
+        case chkPDFResults:
+        case chkAutoSave: CheckBox_Click(static_cast<Control>(index)); break;
         default: break;  // Enter and Escape: the window has no default or cancel button
       }
       return TRUE;
@@ -190,6 +267,7 @@ bool FrmPref::CreateControls() {
         CreateWindowExW(c.exStyle, c.windowClass, c.caption, c.style, 0, 0, 0, 0, hwnd_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), instance, nullptr);
     if (controls_[i] == nullptr) return false;
+    if (IsTextBox(i) && i != TxtPath) SendMessageW(controls_[i], EM_LIMITTEXT, kLongestSetting, 0);
   }
   return true;
 }
@@ -214,8 +292,8 @@ void FrmPref::ApplyLayout(UINT dpi) {
     const RECT place = scale.Place(c.place, frame);
     SetWindowPos(controls_[i], nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    const bool note = i >= noteLocation && i <= notePDFResults;
-    const HFONT font = i == TxtPath ? windowFont.get() : note ? noteFont.get() : controlFont.get();
+    const bool note = i >= noteLocation && i <= noteAutoSaveName;
+    const HFONT font = IsTextBox(i) ? windowFont.get() : note ? noteFont.get() : controlFont.get();
     SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     // A caption too wide at this resolution widens its control, within its frame or the window.
     win::WidenToCaption(controls_[i], scale.Px(frame != nullptr ? frame->left + frame->width : kClientWidth));
@@ -242,17 +320,18 @@ void FrmPref::PlaceWindow(UINT dpi) {
 void FrmPref::Form_Load() {
   for (const SettingControl& c : kSettingControls) {
     const std::string text = ModReg::Read(c.setting);
-    if (c.control == TxtPath) {
-      SetWindowTextW(controls_[TxtPath], win::Wide(text).c_str());
+    if (IsTextBox(c.control)) {
+      SetWindowTextW(controls_[c.control], win::Wide(text).c_str());
     } else {
       SetCheck(c.control, BoxState(c.setting, text));
     }
     setByPolicy_[static_cast<std::size_t>(c.setting)] = ModReg::PolicyValue(c.setting).has_value();
     if (!SetByPolicy(c.setting)) continue;
     EnableWindow(controls_[c.control], FALSE);
-    if (c.control == TxtPath) EnableWindow(controls_[CmdBFFolder], FALSE);
+    if (c.browse != ControlCount) EnableWindow(controls_[c.browse], FALSE);
     ShowWindow(controls_[c.note], SW_SHOWNA);
   }
+  UpdateExample();
 }
 
 // However the window closes, a missing folder named in the text box is created; nothing is stored.
@@ -271,10 +350,43 @@ void FrmPref::CmdBFFolder_Click() {
   if (!folvarek::TrimBlanks(chosen).empty()) SetWindowTextW(controls_[TxtPath], win::Wide(chosen).c_str());
 }
 
+void FrmPref::CmdBFAutoSave_Click() {
+  const std::string chosen = BrowseForFolder(hwnd_);
+  if (!folvarek::TrimBlanks(chosen).empty()) SetWindowTextW(controls_[TxtAutoSavePath], win::Wide(chosen).c_str());
+}
+
+// The name a job titled kSampleTitle would get now, below the folder; an empty template is {title}.
+void FrmPref::UpdateExample() {
+  const std::string typed = TextOf(TxtAutoSaveName);
+  const std::string templ = typed.empty() ? "{title}" : typed;
+  std::string shown;
+  if (const auto problem = folvarek::TemplateProblem(templ)) {
+    shown = *problem;
+  } else {
+    shown = "Example: ";
+    const auto parts = folvarek::ExpandTemplate(templ, SampleValues());
+    for (std::size_t i = 0; i < parts->size(); ++i) shown += (i > 0 ? "\\" : "") + (*parts)[i];
+    shown += ".pdf";
+  }
+  SetWindowTextW(controls_[lblExample], win::Wide(shown).c_str());
+}
+
+std::optional<std::string> FrmPref::NameProblem() const {
+  if (SetByPolicy(settings::Id::AutoSaveName)) return std::nullopt;
+  const std::string typed = TextOf(TxtAutoSaveName);
+  return typed.empty() ? std::nullopt : folvarek::TemplateProblem(typed);
+}
+
 void FrmPref::Command1_Click(int index) {
   try {
     if (index == Command1_Cancel) {
       Unload();
+      return;
+    }
+    // Refused before anything is stored, so a bad template leaves every setting as it was.
+    if (const auto problem = NameProblem()) {
+      ShowMessage(problem->c_str());
+      SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(controls_[TxtAutoSaveName]), TRUE);
       return;
     }
     if (!CheckRemainingSettings()) return;
@@ -307,11 +419,16 @@ bool FrmPref::CheckRemainingSettings() {
   return true;
 }
 
-// A ticked box stores its setting's "on" text; a clear or greyed one its "off" text.
+// A ticked box stores its setting's "on" text; a clear or greyed one its "off" text; a text box its
+// text as typed (the default folder is stored by CheckRemainingSettings).
 bool FrmPref::SaveChanges() {
   bool stored = true;
   for (const SettingControl& c : kSettingControls) {
     if (c.control == TxtPath || SetByPolicy(c.setting)) continue;
+    if (IsTextBox(c.control)) {
+      stored = ModReg::Write(c.setting, TextOf(c.control)) && stored;
+      continue;
+    }
     const settings::Setting& setting = settings::Of(c.setting);
     const bool ticked = CheckOf(c.control) == folvarek::CheckState::Ticked;
     stored = ModReg::Write(c.setting, ticked ? setting.on : setting.off) && stored;
@@ -319,9 +436,7 @@ bool FrmPref::SaveChanges() {
   return stored;
 }
 
-std::string FrmPref::PathText() const {
-  return win::Utf8(win::WindowText(controls_[TxtPath]));
-}
+std::string FrmPref::TextOf(Control box) const { return win::Utf8(win::WindowText(controls_[box])); }
 
 folvarek::CheckState FrmPref::CheckOf(Control box) const {
   return static_cast<folvarek::CheckState>(SendMessageW(controls_[box], BM_GETCHECK, 0, 0));

@@ -1,5 +1,6 @@
-// The preferences window "Folvarek Settings": shows the stored default folder, the four options and
-// the key length and stores them when the user presses OK. A setting that a policy sets is shown as
+// The preferences window "Folvarek Settings": shows the stored default folder, the four options, the
+// key length and saving without asking (the switch, its folder and name template, with an example of
+// the name) and stores them when the user presses OK. A setting that a policy sets is shown as
 // the policy has it, locked, with a note, and never stored. It is shown modeless; the program runs
 // while it is open.
 #pragma once
@@ -33,8 +34,8 @@ class FrmPref : public win::Window {
   // and stored, or a policy sets it; a blank location or a failed write has been reported to the
   // user when false.
   [[nodiscard]] bool CheckRemainingSettings();
-  // Stores the four option flags and the key length that no policy sets, each write independent of
-  // the others; true when all were stored.
+  // Stores the four option flags, the key length and the three settings of saving without asking
+  // that no policy sets, each write independent of the others; true when all were stored.
   [[nodiscard]] bool SaveChanges();
 
   // The controls, in the order the keyboard focus moves through them, then those it skips.
@@ -48,7 +49,14 @@ class FrmPref : public win::Window {
     CmdBFFolder,
     TxtPath,
     chkPDFResults,
+    chkAutoSave,  // "Save without asking"
+    TxtAutoSavePath,
+    CmdBFAutoSave,
+    TxtAutoSaveName,
     Label1,  // "Default to this directory when creating PDF files:"
+    lblAutoSavePath,
+    lblAutoSaveName,
+    lblExample,  // the name the template gives a sample job, or what is wrong with the template
     // "Set by your administrator.", shown under a control whose setting a policy sets.
     noteLocation,
     notePassword,
@@ -56,8 +64,12 @@ class FrmPref : public win::Window {
     noteAllowPrint,
     noteKeyLength,
     notePDFResults,
+    noteAutoSave,
+    noteAutoSavePath,
+    noteAutoSaveName,
     Frame3,  // " Settings "
     Frame2,  // " Security "
+    Frame4,  // " Save without asking "
     ControlCount
   };
 
@@ -68,13 +80,19 @@ class FrmPref : public win::Window {
   void Form_Unload();
   void Unload();
   void CmdBFFolder_Click();
+  void CmdBFAutoSave_Click();
+  void UpdateExample();
+  // The name template's problem when it is the user's to fix (no policy sets it) and is not empty,
+  // which stands for {title}.
+  [[nodiscard]] std::optional<std::string> NameProblem() const;
   void Command1_Click(int index);
   void CheckBox_Click(Control box);
 
   [[nodiscard]] bool CreateControls();
   void ApplyLayout(UINT dpi);
   void PlaceWindow(UINT dpi);
-  [[nodiscard]] std::string PathText() const;
+  [[nodiscard]] std::string PathText() const { return TextOf(TxtPath); }
+  [[nodiscard]] std::string TextOf(Control box) const;
   [[nodiscard]] folvarek::CheckState CheckOf(Control box) const;
   void SetCheck(Control box, folvarek::CheckState state);
   void ShowMessage(const char* text);
