@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -23,12 +24,13 @@ namespace {
 
 const std::string kScratch = "C:\\folvarek-settingsdesk";
 // clang-format off
-const char* const kKeys[] = {"SaveLocation\\Path", "Password\\Opt", "AllowCopy\\Opt", "AllowPrint\\Opt", "ViewPDF\\Opt", "KeyLength\\Opt"};
+const char* const kKeys[] = {"SaveLocation\\Path", "Password\\Opt", "AllowCopy\\Opt", "AllowPrint\\Opt", "ViewPDF\\Opt", "KeyLength\\Opt",
+    "AutoSave\\Opt", "AutoSave\\Path", "AutoSave\\Name"};
 const char* const kBoxes[] = {"", "Ask if you want to set a password when creating your PDF file",
     "Stop users copying from PDF files you create", "Stop users printing from PDF files you create",
     "Automatically open PDF file after creation", "Encrypt with 256-bit AES (PDF readers from 2010 on)"};
 // clang-format on
-enum { kLocation, kPassword, kCopy, kPrint, kView, kKeyLength };
+enum { kLocation, kPassword, kCopy, kPrint, kView, kKeyLength, kAutoSave, kAutoSavePath, kAutoSaveName };
 const std::string kPleaseSpecify = "settingsdesk | Please specify a location to save files | OK | none";
 const std::string kCouldNotSave = "settingsdesk | Could not Save Settings | OK | none";
 const char* const kPolicies = "SOFTWARE\\Policies\\Folvarek";
@@ -44,10 +46,10 @@ std::string ShellName(int folderId) {
 
 std::string KeyPath(int setting) { return std::string("SOFTWARE\\Folvarek\\") + kKeys[setting]; }
 
-// The six stored values, "-" for a missing one.
-std::vector<std::string> Stored() {
+// The stored values (the design's six unless told), "-" for a missing one.
+std::vector<std::string> Stored(int first = kLocation, int last = kKeyLength) {
   std::vector<std::string> values;
-  for (int setting = kLocation; setting <= kKeyLength; ++setting) {
+  for (int setting = first; setting <= last; ++setting) {
     char data[1024] = {};
     DWORD size = sizeof data;
     const bool found = RegGetValueA(HKEY_LOCAL_MACHINE, KeyPath(setting).c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data,
@@ -97,6 +99,12 @@ const Designed kTable[] = {
     {"Button", "Encrypt with 256-bit AES (PDF readers from 2010 on)", " Security ", 240, 1505, 4215, 195},
     {"Button", "&OK", nullptr, 4530, 4080, 1140, 375},
     {"Button", "&Cancel", nullptr, 5730, 4080, 1140, 375},
+    {"Button", " Save without asking ", nullptr, 240, 4545, 6615, 2910},
+    {"Button", "Save without asking", " Save without asking ", 240, 350, 3375, 195},
+    {"Static", "Save to this directory (empty: the default directory above):", " Save without asking ", 240, 760, 4500, 255},
+    {"Button", "Bro&wse", " Save without asking ", 5700, 1060, 765, 285},
+    {"Static", "Name each PDF file by this template:", " Save without asking ", 240, 1590, 4500, 255},
+    {"Static", "Example: Quarterly report.pdf", " Save without asking ", 240, 2400, 6135, 390},
 };
 // clang-format on
 
@@ -115,12 +123,13 @@ void ExpectDesignedLayout(HWND form, UINT dpi) {
   RECT client{};
   GetClientRect(form, &client);
   EXPECT_EQ(client.right, px(7065));
-  EXPECT_EQ(client.bottom, px(4590));
+  EXPECT_EQ(client.bottom, px(7665));
   const LONG style = GetWindowLongA(form, GWL_STYLE);
   EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),
             WS_CAPTION | WS_SYSMENU);
   const auto shown = uidriver::Controls(form);
-  EXPECT_EQ(std::count_if(shown.begin(), shown.end(), IsWindowVisible), std::ssize(kTable)) << "not in the design";
+  // The two text boxes of saving without asking are not told apart by caption.
+  EXPECT_EQ(std::count_if(shown.begin(), shown.end(), IsWindowVisible), std::ssize(kTable) + 2) << "not in the design";
   for (const Designed& c : kTable) {
     RECT rect = Place(form, c.windowClass, c.caption);
     if (c.frame != nullptr) {
@@ -244,6 +253,38 @@ TEST_F(SettingsDesk, ASettingAPolicySetsIsShownLockedAndNeverStored) {
   EXPECT_EQ(Stored(), (std::vector<std::string>{"stored", "0", "1", "1", "0", "0"}));
 }
 
+// The example follows the template as it is typed; OK refuses a template the job could not use, with
+// what is wrong with it and nothing stored, and stores the three settings once it is fixed.
+TEST_F(SettingsDesk, SavingWithoutAskingIsStoredOnlyWithAUsableTemplate) {
+  Store(kAutoSaveName, "{title} by {user}");
+  Start();
+  const auto edits = uidriver::Controls(form_, "Edit");
+  char user[256] = {};
+  DWORD size = sizeof user;
+  ASSERT_TRUE(GetUserNameA(user, &size));
+  const HWND example = Control("Example: Quarterly report by " + std::string(user) + ".pdf");
+  ASSERT_NE(example, nullptr);
+  Type(kScratch);
+  Click(kAutoSave, BST_CHECKED);
+  ASSERT_TRUE(uidriver::SetText(edits.at(1), "%USERPROFILE%\\PDF"));
+  for (const auto& [templ, problem] :
+       {std::pair<std::string, std::string>{"{title} {size}", "The name template has an unknown field {size}. Use {title}, "
+                                            "{date}, {time}, {datetime:FORMAT}, {user}, {domain} or {computer}."},
+        {"{title", "The name template has a { with no } to close it. Write {{ for a brace in the name."}}) {
+    ASSERT_TRUE(uidriver::SetText(edits.at(2), templ));
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetText(example) == problem; })) << templ;
+    EXPECT_EQ(OkMessage(), "settingsdesk | " + problem + " | OK | none");
+    EXPECT_TRUE(OnlyTheForm());
+    EXPECT_EQ(Stored(kLocation, kAutoSaveName), (std::vector<std::string>{"-", "-", "-", "-", "-", "-", "-", "-",
+                                                                          "{title} by {user}"}));
+  }
+  ASSERT_TRUE(uidriver::SetText(edits.at(2), "{{{title}}}"));
+  EXPECT_TRUE(uidriver::WaitUntil([&] { return uidriver::GetText(example) == "Example: {Quarterly report}.pdf"; }));
+  uidriver::Click(Control("OK"));
+  ExpectExit();
+  EXPECT_EQ(Stored(kAutoSave, kAutoSaveName), (std::vector<std::string>{"1", "%USERPROFILE%\\PDF", "{{{title}}}"}));
+}
+
 TEST_F(SettingsDesk, AFailedWriteIsReportedAndTheWindowStaysOpenUntilOkSucceeds) {
   Store(kLocation, "old");
   Lock(kLocation, true);
@@ -274,9 +315,14 @@ TEST_F(SettingsDesk, AFailedWriteIsReportedAndTheWindowStaysOpenUntilOkSucceeds)
 TEST_F(SettingsDesk, TheKeyboardAsDesigned) {
   Start();
   EXPECT_EQ(Checks(), (std::vector<int>{BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED, BST_UNCHECKED}));
-  const HWND order[] = {Control("OK"),   Control("Cancel"), Box(kPassword), Box(kCopy), Box(kPrint),
-                        Box(kKeyLength), Control("Browse"), Box(kLocation), Box(kView), Control("OK")};
-  const WPARAM before[] = {0, VK_ESCAPE, 0, VK_RETURN, 0, 0, 0, 0, VK_RETURN, 0};  // pressed before the Tab
+  const auto edits = uidriver::Controls(form_, "Edit");
+  const auto buttons = uidriver::Controls(form_, "Button");
+  const HWND browse = *std::ranges::find_if(buttons, [](HWND b) { return uidriver::GetText(b) == "Bro&wse"; });
+  const HWND order[] = {Control("OK"),     Control("Cancel"), Box(kPassword), Box(kCopy), Box(kPrint),
+                        Box(kKeyLength),   Control("Browse"), Box(kLocation), Box(kView), Control("Save without asking"),
+                        edits.at(1),       browse,
+                        edits.at(2),       Control("OK")};
+  const WPARAM before[] = {0, VK_ESCAPE, 0, VK_RETURN, 0, 0, 0, 0, VK_RETURN, 0, 0, 0, 0, VK_RETURN};  // pressed before the Tab
   ASSERT_TRUE(FocusReaches(order[0]));
   for (std::size_t i = 1; i < std::size(order); ++i) {
     if (before[i] != 0) uidriver::PostKey(order[i - 1], before[i]);
@@ -287,7 +333,7 @@ TEST_F(SettingsDesk, TheKeyboardAsDesigned) {
   }
   EXPECT_EQ(uidriver::GetCheck(Box(kPassword)), BST_UNCHECKED);
   // Without a location (none, or blanks only) OK asks for one and gives the folder box the focus.
-  uidriver::PostAccessKey(order[9], 'O');
+  uidriver::PostAccessKey(order[std::size(order) - 1], 'O');
   const auto box = uidriver::AnswerMessageBox("settingsdesk", IDOK);
   EXPECT_EQ(box ? uidriver::Describe(*box) : "", kPleaseSpecify);
   ASSERT_TRUE(FocusReaches(Box(kLocation)));
