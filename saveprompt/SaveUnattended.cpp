@@ -2,7 +2,6 @@
 // PDF is written under a name of our own in the target folder and takes its final name only when
 // whole, never in the place of another file. When the folder or the name cannot be used, the user is
 // told why and the Save dialog takes over, the job's PDF still in the scratch folder.
-#include <lmcons.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include "JobMessages.h"
 #include "NameTemplate.h"
 #include "PrintQueueRules.h"
+#include "TemplateNow.h"
 #include "Text.h"
 #include "Unique.h"
 
@@ -22,39 +22,6 @@ using win::Wide;
 
 // Unusable folders are reported in the system's own words, as Windows users know them.
 JobError SystemSays(DWORD error) { return JobError(JobFailure::Other, win::Utf8(win::ErrorText(error))); }
-
-std::string UserName() {
-  wchar_t name[UNLEN + 1];
-  DWORD size = UNLEN + 1;
-  return GetUserNameW(name, &size) && size > 0 ? win::Utf8(std::wstring_view(name, size - 1)) : std::string();
-}
-
-std::string ComputerName() {
-  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
-  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-  return GetComputerNameW(name, &size) ? win::Utf8(std::wstring_view(name, size)) : std::string();
-}
-
-std::string Environment(const wchar_t* name) {
-  return win::Utf8(win::FetchString([name](wchar_t* buffer, DWORD size) {
-                     return GetEnvironmentVariableW(name, buffer, size);
-                   }).value_or(L""));
-}
-
-folvarek::TemplateValues ValuesNow(const std::string& title) {
-  SYSTEMTIME now{};
-  GetLocalTime(&now);
-  return {.title = title,
-          .year = now.wYear,
-          .month = now.wMonth,
-          .day = now.wDay,
-          .hour = now.wHour,
-          .minute = now.wMinute,
-          .second = now.wSecond,
-          .user = UserName(),
-          .domain = Environment(L"USERDOMAIN"),
-          .computer = ComputerName()};
-}
 
 void CreateFolders(const std::string& folder) {
   // No owner: the shell must not show a message of its own for a job nobody watches.
@@ -118,7 +85,7 @@ bool FrmPDFOptions::SaveWithoutAsking() {
   bool named = false;
   try {
     if (const auto problem = folvarek::TemplateProblem(templ)) throw JobError(JobFailure::Other, *problem);
-    auto relative = *folvarek::ExpandTemplate(templ, ValuesNow(job_.baseName));
+    auto relative = *folvarek::ExpandTemplate(templ, win::TemplateValuesNow(job_.baseName));
     if (folder.empty()) {
       // Neither folder is set: the name alone says what was tried.
       proposedName_ = relative.back();

@@ -7,12 +7,13 @@
 #include "CaptionFit.h"
 #include <lmcons.h>
 
+#include "Files.h"
 #include "ModBForFolder.h"
 #include "ModReg.h"
 #include "NameTemplate.h"
 #include "SaveFolder.h"
-#include "Files.h"
 #include "SettingText.h"
+#include "TemplateNow.h"
 #include "Text.h"
 #include "TwipsLayout.h"
 
@@ -47,7 +48,12 @@ constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
      FrmPref::Frame2,
      {240, 370, 4815, 195}},
     {L"Button", L"Stop users copying from PDF files you create", kCheckBox, 0, FrmPref::Frame2, {240, 755, 3615, 195}},
-    {L"Button", L"Stop users printing from PDF files you create", kCheckBox, 0, FrmPref::Frame2, {240, 1130, 3615, 195}},
+    {L"Button",
+     L"Stop users printing from PDF files you create",
+     kCheckBox,
+     0,
+     FrmPref::Frame2,
+     {240, 1130, 3615, 195}},
     {L"Button",
      L"Encrypt with 256-bit AES (PDF readers from 2010 on)",
      kCheckBox,
@@ -73,7 +79,11 @@ constexpr ControlLayout kLayout[FrmPref::ControlCount] = {
      0,
      FrmPref::Frame4,
      {240, 760, 4500, 255}},
-    {L"Static", L"Name each PDF file by this template:", kChild | SS_LEFT | SS_NOPREFIX, 0, FrmPref::Frame4,
+    {L"Static",
+     L"Name each PDF file by this template:",
+     kChild | SS_LEFT | SS_NOPREFIX,
+     0,
+     FrmPref::Frame4,
      {240, 1590, 4500, 255}},
     // Two lines: the longest text about a template's problem wraps once.
     {L"Static", L"", kChild | SS_LEFT | SS_NOPREFIX, 0, FrmPref::Frame4, {240, 2400, 6135, 390}},
@@ -141,39 +151,6 @@ folvarek::CheckState BoxState(settings::Id setting, const std::string& text) {
 
 // The sample job of the example under the name template: printed now, by this user.
 constexpr const char* kSampleTitle = "Quarterly report";
-
-std::string UserName() {
-  wchar_t name[UNLEN + 1];
-  DWORD size = UNLEN + 1;
-  return GetUserNameW(name, &size) && size > 0 ? win::Utf8(std::wstring_view(name, size - 1)) : std::string();
-}
-
-std::string ComputerName() {
-  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
-  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-  return GetComputerNameW(name, &size) ? win::Utf8(std::wstring_view(name, size)) : std::string();
-}
-
-std::string Environment(const wchar_t* name) {
-  return win::Utf8(win::FetchString([name](wchar_t* buffer, DWORD size) {
-                     return GetEnvironmentVariableW(name, buffer, size);
-                   }).value_or(L""));
-}
-
-folvarek::TemplateValues SampleValues() {
-  SYSTEMTIME now{};
-  GetLocalTime(&now);
-  return {.title = kSampleTitle,
-          .year = now.wYear,
-          .month = now.wMonth,
-          .day = now.wDay,
-          .hour = now.wHour,
-          .minute = now.wMinute,
-          .second = now.wSecond,
-          .user = UserName(),
-          .domain = Environment(L"USERDOMAIN"),
-          .computer = ComputerName()};
-}
 
 // Longer text would be stored but read back as empty (the settings are read through 260 characters).
 constexpr WPARAM kLongestSetting = 259;
@@ -364,7 +341,7 @@ void FrmPref::UpdateExample() {
     shown = *problem;
   } else {
     shown = "Example: ";
-    const auto parts = folvarek::ExpandTemplate(templ, SampleValues());
+    const auto parts = folvarek::ExpandTemplate(templ, win::TemplateValuesNow(kSampleTitle));
     for (std::size_t i = 0; i < parts->size(); ++i) shown += (i > 0 ? "\\" : "") + (*parts)[i];
     shown += ".pdf";
   }
