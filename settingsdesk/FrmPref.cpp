@@ -5,8 +5,6 @@
 #include <utility>
 
 #include "CaptionFit.h"
-#include <lmcons.h>
-
 #include "Files.h"
 #include "ModBForFolder.h"
 #include "ModReg.h"
