@@ -345,7 +345,7 @@ int EndRunners(const std::wstring& folder) {
        more = Thread32Next(threads.get(), &thread)) {
     if (ids.count(thread.th32OwnerProcessID) != 0) PostThreadMessageW(thread.th32ThreadID, WM_QUIT, 0, 0);
   }
-  const ULONGLONG deadline = GetTickCount64() + 10'000;
+  const ULONGLONG deadline = GetTickCount64() + 5'000;
   std::size_t staying = 0;
   for (const win::UniqueHandle& runner : runners) {
     const ULONGLONG now = GetTickCount64();
