@@ -38,7 +38,11 @@ wait_printed() {
 
 # Once the queue runner is done: it ended, or it waits with nothing left in the queue.
 queue_done() { wine "$(folvarek_windows_path "$printpdf")" --wait || fail "the queue runner was not done"; }
-runner_pids() { pgrep -d ' ' -f '^C:.*\\jobrunner\.exe'; }
+# This prefix's queue runners: other test runs on the machine have their own.
+runner_pids() {
+  local p
+  for p in $(pgrep -f '^C:.*\\jobrunner\.exe'); do grep -qzxF "WINEPREFIX=$WINEPREFIX" "/proc/$p/environ" 2>/dev/null && echo -n "$p "; done
+}
 # The user's runners end as at a logoff; the installer ends them so too.
 end_runners() { wine "C:\\Program Files\\Folvarek\\printsetup.exe" end-runners "C:\\Program Files\\Folvarek" >/dev/null; }
 # The runner as the Run entry starts it at logon, once it has looked at the queue (an abandoned part-written
