@@ -108,6 +108,9 @@ Section "Folvarek"
   !insertmacro RefuseUnless windows 4
   !insertmacro RefuseUnless `folder "$INSTDIR"` 5
 
+  ; The queue runners waiting in users' sessions hold jobrunner.exe open: they end, so it is replaced.
+  nsExec::ExecToLog '"$PLUGINSDIR\printsetup.exe" end-runners "$INSTDIR"'
+  Pop $0
   SetOutPath "$INSTDIR"
   !insertmacro Program saveprompt.exe "${SAVEPROMPT}"
   !insertmacro Program settingsdesk.exe "${SETTINGSDESK}"
@@ -217,6 +220,9 @@ Section "Uninstall"
     Return
   ${EndIf}
 
+  ; No job comes any more: the queue runners waiting for one end, so jobrunner.exe goes now.
+  nsExec::ExecToLog '"$INSTDIR\printsetup.exe" end-runners "$INSTDIR"'
+  Pop $0
   Delete "$SMPROGRAMS\Folvarek Settings.lnk"
   DeleteRegValue HKLM "${RUN_KEY}" "Folvarek"
   ; Files in use (a monitor DLL the spooler still holds, a program running in a user's session) go

@@ -112,6 +112,9 @@ bool PortJob::LeaveNote(const std::wstring& text) {
 }
 
 void PortJob::StartRunner() {
+  // A runner of the owner's holds the lock: it takes the job from the queue, and one started now
+  // would only find the lock taken and end. Looked at as the owner, in their folder.
+  if (!runnerLock_.empty() && ActsAsOwner() && spooler_.HeldOpen(runnerLock_)) return;
   const auto runner = spooler_.RunnerPath();
   if (!runner) {
     Report(JobEvent::NoRunner, L"is queued, but no queue runner is registered");
@@ -175,6 +178,7 @@ BOOL PortJob::StartDoc(const wchar_t* printer, DWORD jobId, const wchar_t* title
   head_.clear();
   bytes_ = 0;
   queue_.clear();
+  runnerLock_.clear();
   owner_.reset();
   if (spooler_.InService()) {
     owner_ = spooler_.ImpersonatedClient();
@@ -186,12 +190,14 @@ BOOL PortJob::StartDoc(const wchar_t* printer, DWORD jobId, const wchar_t* title
   if (profile.empty()) {
     return Drop(L"its owner has no user profile on this computer, so it cannot wait for them here");
   }
-  const std::wstring queue = profile + L"\\AppData\\Local\\" + Wide(folvarek::kQueueFolder);
+  const std::wstring local = profile + L"\\AppData\\Local\\";
+  const std::wstring queue = local + Wide(folvarek::kQueueFolder);
   if (!spooler_.CreateFolder(queue.substr(0, queue.find_last_of(L'\\'))) || !spooler_.CreateFolder(queue)) {
     const DWORD error = GetLastError();
     return Drop(Because(L"cannot create the queue folder " + queue, error));
   }
   queue_ = queue;
+  runnerLock_ = local + Wide(folvarek::kRunnerLock);
   if (!CreateJobFile()) {
     const DWORD error = GetLastError();
     return Drop(Because(L"cannot create a file in " + queue_, error));

@@ -55,6 +55,7 @@ class PortJob {
   std::wstring title_;
   std::optional<Client> owner_;  // in the service: whoever printed
   std::wstring queue_;           // the owner's queue folder, once known
+  std::wstring runnerLock_;      // and the lock their queue runner holds while it runs
   std::wstring stemPath_;        // the job's file without its extension
   std::wstring partial_;         // the job's file while its data arrives
   HANDLE file_ = INVALID_HANDLE_VALUE;

@@ -1,20 +1,23 @@
 // printpdf.exe: prints a file, byte for byte, as a RAW job to the printer "Folvarek" (or --printer
-// NAME), titled after the file or --title TITLE. With --wait it returns only once no queue runner
-// runs any more, so scripts can look at the result; without a file it only waits so. --ports 1|2
-// lists the ports as a port page does.
+// NAME), titled after the file or --title TITLE. With --wait it returns only once the queue runner is
+// done with the user's queue, so scripts can look at the result; without a file it only waits so.
+// --ports 1|2 lists the ports as a port page does.
 #include <windows.h>
 #include <winspool.h>
-#include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "Files.h"
 #include "PrintPath.h"
 #include "Unique.h"
+#include "UserFolders.h"
 
 namespace {
 
@@ -25,24 +28,24 @@ int Fail(const std::wstring& what, DWORD error) {
   return 1;
 }
 
-bool RunnerAlive() {
-  const win::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return false;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  bool alive = false;
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more && !alive;
-       more = Process32NextW(snapshot.get(), &entry)) {
-    alive = CompareStringOrdinal(entry.szExeFile, -1, kRunnerExe, -1, TRUE) == CSTR_EQUAL;
-  }
-  return alive;
+// Whether the user's queue holds anything the runner has still to do: a whole job, a taken one, a note.
+bool QueueBusy() {
+  bool busy = false;
+  (void)win::ForEachEntry(UserFolder(folvarek::kQueueFolder) + L"\\*", [&](const WIN32_FIND_DATAW& entry) {
+    const std::wstring_view name = entry.cFileName;
+    const std::wstring_view ext = name.substr(std::min(name.size(), name.find_last_of(L'.')));
+    busy = ext == kPdfExt || ext == kNotPdfExt || ext == kClaimedExt || ext == kNoteExt;
+    return !busy;
+  });
+  return busy;
 }
 
-// The monitor has started the queue runner (if any) by the time the job has ended; once no runner
-// runs, the job has been asked for, or left queued on purpose.
+// The monitor has queued the job (and started a runner, if none held the lock) by the time it has
+// ended. The runner is done once it has ended, or waits with nothing left in the queue: the job has
+// been asked for, or left queued on purpose by a runner that then ended.
 bool WaitForRunnersDone(DWORD timeoutMs) {
   const ULONGLONG start = GetTickCount64();
-  while (RunnerAlive()) {
+  while (!RunnerProcesses().empty() && QueueBusy()) {
     if (GetTickCount64() - start > timeoutMs) return false;
     Sleep(50);
   }
@@ -91,7 +94,8 @@ int wmain(int argc, wchar_t** argv) {
       file = arg;
   }
   if (file.empty() && wait)
-    return WaitForRunnersDone(10 * 60 * 1000) ? 0 : Fail(L"a queue runner still runs after 10 minutes", ERROR_TIMEOUT);
+    return WaitForRunnersDone(10 * 60 * 1000) ? 0
+                                              : Fail(L"the queue runner was not done within 10 minutes", ERROR_TIMEOUT);
   if (file.empty()) {
     std::fputs(
         "usage: printpdf [--printer NAME] [--title TITLE] [--first-job-id N] [--wait] FILE | printpdf --wait | "

@@ -1,6 +1,7 @@
 #include "PrintPath.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <cwchar>
 
@@ -12,6 +13,19 @@ namespace printpath {
 std::wstring UserFolder(const char* relative) {
   const std::wstring local = win::ShellFolder(CSIDL_LOCAL_APPDATA);
   return local.empty() ? local : local + L"\\" + Wide(relative);
+}
+
+std::vector<DWORD> RunnerProcesses() {
+  std::vector<DWORD> ids;
+  const win::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return ids;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+    if (CompareStringOrdinal(entry.szExeFile, -1, kRunnerExe, -1, TRUE) == CSTR_EQUAL)
+      ids.push_back(entry.th32ProcessID);
+  }
+  return ids;
 }
 
 void AppendLogLine(const std::wstring& file, std::wstring_view text) noexcept {

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Text.h"
 
@@ -44,6 +45,9 @@ using win::Wide;
 // A folder or file below the calling user's local application data (see UserFolders.h); empty
 // when that folder cannot be found.
 [[nodiscard]] std::wstring UserFolder(const char* relative);
+
+// The ids of the processes running a program named as the queue runner's.
+[[nodiscard]] std::vector<DWORD> RunnerProcesses();
 
 // Appends one line, stamped with the local time, to `file`; never creates its folder. Best effort:
 // a log must never be the reason a job fails.

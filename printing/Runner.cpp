@@ -1,8 +1,9 @@
 // jobrunner.exe: the queue runner, one per user whatever the session, windowless. It takes the
 // user's queued jobs oldest first: claims one (a rename), copies it into the user's scratch folder,
 // starts saveprompt on it, waits for it to end, and only then removes the job from the queue. Notes
-// the monitor left about jobs that failed are shown once. It ends when the queue is empty. The
-// monitor starts it after each job; it runs at logon too, for jobs printed while nobody was asked.
+// the monitor left about jobs that failed are shown once. Started at logon (and by the monitor when
+// no runner of the user holds the lock), it then stays, waiting on the queue folder without using
+// the processor, and takes each job as it arrives: the job is asked for without a process start.
 #include <windows.h>
 
 #include <fstream>
@@ -13,8 +14,8 @@
 
 #include "Files.h"
 #include "PrintPath.h"
-#include "Process.h"
 #include "PrintQueueRules.h"
+#include "Process.h"
 #include "Pump.h"
 #include "Unique.h"
 #include "UserFolders.h"
@@ -73,6 +74,14 @@ class Runner {
         keptAside_(UserFolder(folvarek::kKeptAsideFolder)) {}
 
   [[nodiscard]] bool Usable() const { return !queue_.empty(); }
+  [[nodiscard]] const std::wstring& Queue() const { return queue_; }
+
+  // Made as the user at the start (at logon the monitor has made nothing yet), so the queue can be
+  // watched from the first moment.
+  void MakeQueueFolder() const {
+    CreateDirectoryW(queue_.substr(0, queue_.find_last_of(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(queue_.c_str(), nullptr);
+  }
 
   // Queued jobs, jobs a runner took and did not finish, data kept aside and notes, oldest first.
   [[nodiscard]] std::optional<std::wstring> OldestEntry() const {
@@ -249,6 +258,57 @@ class Runner {
   std::wstring keptAside_;
 };
 
+// What wakes a runner whose queue is empty: a file named, renamed or removed in the queue folder, or
+// the queue folder itself made or removed. Wine 8 watches no folder that already existed below a
+// watched one, so the queue folder has a watch of its own, and its parent one for the queue folder.
+class QueueWatch {
+ public:
+  explicit QueueWatch(std::wstring queue)
+      : queue_(std::move(queue)),
+        parentWatch_(FindFirstChangeNotificationW(queue_.substr(0, queue_.find_last_of(L'\\')).c_str(), FALSE,
+                                                  FILE_NOTIFY_CHANGE_DIR_NAME)) {
+    ArmQueue();
+  }
+
+  // Waits, without using the processor, for a change: true once both watches are set again, before
+  // the caller looks at the queue, so a job queued during that look wakes the next wait. False from
+  // then on when the runner is to end: asked to (a quit message, which the setup posts before it
+  // replaces this program), or a watch that failed. The runner then ends as a runner that does not
+  // wait, and the monitor, finding the lock free, starts a new one for the next job.
+  bool NextChange() {
+    while (parentWatch_) {
+      const HANDLE handles[] = {parentWatch_.get(), queueWatch_.get()};
+      const DWORD count = queueWatch_ ? 2 : 1;
+      const DWORD woke = MsgWaitForMultipleObjectsEx(count, handles, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      if (woke == WAIT_OBJECT_0 + count) {
+        win::PendingMessages();
+        MSG quit;
+        if (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) break;
+        continue;
+      }
+      if (woke > WAIT_OBJECT_0 + count || (woke == WAIT_OBJECT_0 && !FindNextChangeNotification(parentWatch_.get())))
+        break;
+      ArmQueue();
+      return true;
+    }
+    parentWatch_.reset();
+    queueWatch_.reset();
+    return false;
+  }
+
+ private:
+  // Set anew at every change rather than rearmed: the queue folder may have been removed and made
+  // again (a handle kept on a removed one would wait for ever). None while it is missing; the
+  // parent's watch then tells when it is back.
+  void ArmQueue() {
+    queueWatch_.reset(FindFirstChangeNotificationW(queue_.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME));
+  }
+
+  std::wstring queue_;
+  win::UniqueChangeWatch parentWatch_;
+  win::UniqueChangeWatch queueWatch_;
+};
+
 // Held open unshared while this runner works: the user's other runners (another session, or one
 // started for the next job) find it taken and leave the jobs to it. It lies in the user's own
 // folder, so no other account can take it first.
@@ -269,18 +329,24 @@ win::UniqueFile TakeLock() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   Runner runner(win::ProgramFolder());
   if (!runner.Usable()) return 1;
-  CreateDirectoryW(UserFolder("Folvarek").c_str(), nullptr);
+  runner.MakeQueueFolder();
+  // Set before the first look at the queue: a job queued at any moment from here on wakes the wait.
+  QueueWatch watch(runner.Queue());
   for (;;) {
     Outcome outcome;
     {
       const win::UniqueFile lock = TakeLock();
       if (!lock) return 0;
-      outcome = runner.Work();
+      // The queue emptied, the runner waits here for the next job, its lock held: the monitor starts
+      // no other. Idle, it holds no job, so a logoff that ends it loses nothing; one ended while it
+      // works leaves the job taken, for the runner of the next logon.
+      do outcome = runner.Work();
+      while (!outcome.message && !outcome.stop && watch.NextChange());
     }
     // Said with the lock let go, so a box nobody answers holds up nothing.
     if (outcome.message) Tell(*outcome.message);
     if (outcome.stop) return 1;
-    // A job queued while this runner held the lock found it taken and started no other: look again.
-    if (!runner.OldestEntry()) return 0;
+    // Ending: a job queued while this runner held the lock found it taken and started no other.
+    if (!outcome.message && !runner.OldestEntry()) return 0;
   }
 }

@@ -9,6 +9,8 @@
 //                             source removed
 //   printsetup stop-spooler   stops the spooler (its queue is kept) so a loaded monitor can be replaced
 //   printsetup start-spooler  starts it again, for an install that stopped it and cannot go on
+//   printsetup end-runners DIR  asks the queue runners started from DIR to end, so that their program
+//                             can be replaced or removed
 //   printsetup folder DIR     whether DIR may hold the programs
 //   printsetup windows        whether this Windows is one Folvarek supports
 // Exit codes (SetupResult): 0 done (for start-spooler: the spooler runs), 1 failed, 3 protected print
@@ -17,17 +19,19 @@
 #include <windows.h>
 #include <winspool.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "Files.h"
 #include "InstallRules.h"
-#include "Process.h"
 #include "PrintPath.h"
+#include "Process.h"
 #include "Unique.h"
 
 namespace {
@@ -316,6 +320,45 @@ int CheckFolder(const std::wstring& folder) {
   return Exit(SetupResult::Done);
 }
 
+// A queue runner waits in its user's session for the next job, holding its program open. Each one
+// that waits ends when its thread is posted the quit message: it holds no job then. One busy with a
+// job, or in a session that cannot be posted to, stays, and its program is replaced at the restart.
+int EndRunners(const std::wstring& folder) {
+  const std::wstring program = folder + L"\\" + kRunnerExe;
+  std::set<DWORD> ids;
+  std::vector<win::UniqueHandle> runners;
+  for (const DWORD id : RunnerProcesses()) {
+    win::UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    wchar_t path[MAX_PATH];
+    DWORD size = MAX_PATH;
+    if (!process || !QueryFullProcessImageNameW(process.get(), 0, path, &size) ||
+        CompareStringOrdinal(path, -1, program.c_str(), -1, TRUE) != CSTR_EQUAL) {
+      continue;
+    }
+    ids.insert(id);
+    runners.push_back(std::move(process));
+  }
+  const win::UniqueFile threads(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  THREADENTRY32 thread{};
+  thread.dwSize = sizeof thread;
+  for (BOOL more = threads && Thread32First(threads.get(), &thread); more;
+       more = Thread32Next(threads.get(), &thread)) {
+    if (ids.count(thread.th32OwnerProcessID) != 0) PostThreadMessageW(thread.th32ThreadID, WM_QUIT, 0, 0);
+  }
+  const ULONGLONG deadline = GetTickCount64() + 5'000;
+  std::size_t staying = 0;
+  for (const win::UniqueHandle& runner : runners) {
+    const ULONGLONG now = GetTickCount64();
+    if (WaitForSingleObject(runner.get(), now < deadline ? static_cast<DWORD>(deadline - now) : 0) != WAIT_OBJECT_0)
+      ++staying;
+  }
+  if (staying != 0) {
+    Say(std::to_wstring(staying) + L" queue runner(s) of " + program +
+        L" did not end: busy with a job, or in another user's session.");
+  }
+  return Exit(SetupResult::Done);
+}
+
 // Removes what is there; what is already gone is no failure. Each step that fails is said, and
 // the exit code tells.
 int Uninstall() {
@@ -371,6 +414,8 @@ int wmain(int argc, wchar_t** argv) {
     return folvarek::WindowsSupported(build) ? Exit(SetupResult::Done) : RefuseWindows(build);
   }
   if (argc == 3 && std::wstring(argv[1]) == L"folder") return CheckFolder(argv[2]);
-  std::fputs("usage: printsetup install|uninstall|stop-spooler|start-spooler|windows|folder DIR\n", stderr);
+  if (argc == 3 && std::wstring(argv[1]) == L"end-runners") return EndRunners(argv[2]);
+  std::fputs("usage: printsetup install|uninstall|stop-spooler|start-spooler|windows|folder DIR|end-runners DIR\n",
+             stderr);
   return Exit(SetupResult::Failed);
 }

@@ -196,6 +196,12 @@ class Windows final : public SpoolerContext {
     return MoveFileExW(from.c_str(), to.c_str(), 0) != FALSE;
   }
   bool Delete(const std::wstring& path) override { return DeleteFileW(path.c_str()) != FALSE; }
+  bool HeldOpen(const std::wstring& path) override {
+    const win::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !file && GetLastError() == ERROR_SHARING_VIOLATION;
+  }
 
   std::optional<SpooledJob> Job(const std::wstring& printer, DWORD jobId) override {
     const win::UniquePrinter handle = jobId != 0 ? OpenPrinterNamed(printer) : win::UniquePrinter();

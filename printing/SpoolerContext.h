@@ -87,6 +87,9 @@ class SpoolerContext {
   [[nodiscard]] virtual bool Exists(const std::wstring& path) = 0;
   virtual bool Rename(const std::wstring& from, const std::wstring& to) = 0;  // never over a file
   virtual bool Delete(const std::wstring& path) = 0;
+  // Whether a process holds `path` open unshared (a sharing violation): the owner's queue runner
+  // holding its lock.
+  [[nodiscard]] virtual bool HeldOpen(const std::wstring& path) = 0;
 
   // The job as the spooler keeps it (nothing when it cannot be read), and the note that it has left
   // the port.

@@ -51,6 +51,7 @@ using UniqueHandle = Unique<HANDLE, &CloseHandle>;  // processes, threads, event
 using UniqueToken = Unique<HANDLE, &CloseHandle>;   // access tokens
 using UniqueFile = Unique<HANDLE, &CloseHandle, -1>;
 using UniqueFind = Unique<HANDLE, &FindClose, -1>;
+using UniqueChangeWatch = Unique<HANDLE, &FindCloseChangeNotification, -1>;  // FindFirstChangeNotification's
 using UniqueHKey = Unique<HKEY, &RegCloseKey>;
 using UniquePrinter = Unique<HANDLE, &ClosePrinter>;
 using UniqueEventSource = Unique<HANDLE, &DeregisterEventSource>;

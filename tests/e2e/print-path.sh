@@ -36,6 +36,24 @@ wait_printed() {
   fail "the print program still waits after 2 minutes"; kill "$printed"; return 1
 }
 
+# Once the queue runner is done: it ended, or it waits with nothing left in the queue.
+queue_done() { wine "$(folvarek_windows_path "$printpdf")" --wait || fail "the queue runner was not done"; }
+# This prefix's queue runners: other test runs on the machine have their own.
+runner_pids() {
+  local p
+  for p in $(pgrep -f '^C:.*\\jobrunner\.exe'); do grep -qzxF "WINEPREFIX=$WINEPREFIX" "/proc/$p/environ" 2>/dev/null && echo -n "$p "; done
+}
+# The user's runners end as at a logoff; the installer ends them so too.
+end_runners() { wine "C:\\Program Files\\Folvarek\\printsetup.exe" end-runners "C:\\Program Files\\Folvarek" >/dev/null; }
+# The runner as the Run entry starts it at logon, once it has looked at the queue (an abandoned part-written
+# file goes at its first look): from then on it holds its lock and sees every job queued.
+logon_runner() {
+  mkdir -p "$queue" && touch -d '2 hours ago' "$queue/Abandoned.part"
+  wine "C:\\Program Files\\Folvarek\\jobrunner.exe" &
+  for _ in $(seq 1 100); do [ -e "$queue/Abandoned.part" ] || return 0; sleep 0.1; done
+  fail "the runner at logon did not look at the queue"
+}
+
 # The next Save dialog: the name it proposes, then NAME chosen in it.
 answer_save() {
   driver wait "Save File As" || { fail "no Save File As dialog for \"$1\""; return; }
@@ -86,7 +104,7 @@ four_programs_at_once() {
     seen+=("$name")
   done
   wait "${pids[@]}"
-  wine "$(folvarek_windows_path "$printpdf")" --wait || fail "a queue runner still runs"
+  queue_done
   mapfile -t expected < <(cat "$work"/printed.* 2>/dev/null | sort)
   expect_eq "${#expected[@]}" 20
   expect_eq "$(printf '%s\n' "${seen[@]}" | sort)" "$(printf '%s\n' "${expected[@]}")"
@@ -99,7 +117,8 @@ four_programs_at_once() {
 # queue, the user hears why from the queue runner, and the event log says what was lost.
 write_fails() {
   { printf '%%PDF-1.4\n'; head -c 200000 /dev/zero | tr '\0' 'x'; } > "$work/big.pdf"
-  mkdir -p "$queue"
+  # A waiting runner watches the folder the mount hides; the monitor starts one for the mount, ended before it goes.
+  end_runners && mkdir -p "$queue"
   mount -t tmpfs -o size=64k folvarek-full "$queue" || { fail "cannot mount a small file system on the queue (needs root)"; return; }
   WINEDEBUG=-all,warn+eventlog wine "$(folvarek_windows_path "$printpdf")" --title "Too big" "$(folvarek_windows_path "$work/big.pdf")" \
     >/dev/null 2>"$work/events.log" || fail "the print program was told the job failed"
@@ -109,9 +128,9 @@ write_fails() {
     "Folvarek | The print job \"Too big\" could not be made into a PDF file: cannot write the job's data: "*"Please print it again. | OK | exclamation") ;;
     *) fail "told: $said" ;;
   esac
-  wine "$(folvarek_windows_path "$printpdf")" --wait || fail "a queue runner still runs"
+  queue_done
   check_empty
-  umount "$queue" || umount -l "$queue"
+  end_runners; umount "$queue" || umount -l "$queue"
 }
 
 # Every string of both levels of a port record is there, as the Ports page and Add Printer list them.
@@ -172,15 +191,15 @@ titles() {
   [ -z "$written" ] || fail "the jobs wrote: $written"
 }
 
-# A file where the queue folder should be: the job still leaves the printer, one event says why, and
-# the next job prints; a job file the monitor left part written hours ago is cleared by the runner.
+# A file where the queue folder should be, while the runner waits: the job still leaves the printer, one
+# event says why, and the next job, in the folder made again, is asked for by that runner.
 no_queue_folder() {
   rm -rf "$queue" && touch "$queue"
   WINEDEBUG=-all,warn+eventlog wine "$(folvarek_windows_path "$printpdf")" --title "Nowhere" "$(folvarek_windows_path "$sample")" \
     >/dev/null 2>"$work/events.log" || fail "the print program was told the job failed"
   expect_eq "$(grep -c ':eventlog:' "$work/events.log")" 1
   grep -q 'Print job \\"Nowhere\\" was dropped: cannot create the queue folder' "$work/events.log" || fail "the event: $(cat "$work/events.log")"
-  rm -f "$queue" && mkdir -p "$queue" && touch -d '2 hours ago' "$queue/Abandoned.part"
+  rm -f "$queue" && mkdir -p "$queue"
   print_saved "Afterwards"
 }
 
@@ -203,7 +222,7 @@ saveprompt_cannot_start() {
   mv "$app/saveprompt.held" "$app/saveprompt.exe"
   wine "C:\\Program Files\\Folvarek\\jobrunner.exe" &
   answer_save "Held back" "Held back"
-  wait $!
+  queue_done
   check_result "$out/Held back.pdf"
   check_empty
 }
@@ -219,6 +238,22 @@ scratch_not_empty() {
   [ -e "$queue/Careful.pdf" ] || fail "the job left the queue"
   rm "$scratch/Left over.pdf"
   print_saved "Next" "Careful"
+}
+
+# Started at logon with nothing queued, the runner waits: a job queued then is its to ask for, and so is
+# one printed after, with no runner started for it (the monitor's is made to name a missing program, so
+# that an attempt would be an event) and the same runner process before and after.
+runner_waits_from_logon() {
+  local key='HKLM\System\CurrentControlSet\Control\Print\Monitors\Folvarek Port' runners
+  end_runners && logon_runner
+  cp "$sample" "$queue/From logon.part" && mv "$queue/From logon.part" "$queue/From logon.pdf"
+  answer_save "From logon" "From logon"
+  runners=$(runner_pids)
+  wine reg add "$key" /v Runner /d 'C:\nowhere\jobrunner.exe' /f >/dev/null
+  WINEDEBUG=-all,+eventlog print_saved "Printed later"
+  wine reg add "$key" /v Runner /d 'C:\Program Files\Folvarek\jobrunner.exe' /f >/dev/null
+  ! grep -q ':eventlog:' "$work/print.log" || fail "a runner was started: $(cat "$work/print.log")"
+  expect_eq "$(runner_pids)" "$runners"
 }
 
 # The event log source as the install registers it: the monitor DLL's message table, three types.
@@ -250,9 +285,11 @@ reinstall() {
   # wineboot -i leaves a new prefix two service managers, under which no service starts (1053): a
   # restarted Wine server has one, as Windows after a restart, and the spooler runs.
   wineserver -k; wineserver -w; wineserver -p; wine sc start spooler >/dev/null
+  logon_runner
   coproc held { driver hold 'C:\windows\system32\folvarekmon.dll'; }
   read -r -t 20 _ <&"${held[0]}" || fail "could not hold the monitor DLL"
   expect_eq "$(exit_code)" 1
+  [ -z "$(runner_pids)" ] || fail "the runner waiting at logon was not ended for the copy"
   expect_eq "$(wine sc query spooler | tr -d '\r' | sed -n 's/ *STATE *: [0-9]* *//p')" RUNNING
   exec {held[1]}>&- && wait "$held_PID"
   print_bg "Open during the reinstall" "$sample"
@@ -261,7 +298,8 @@ reinstall() {
   wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations |
     grep -qF 'saveprompt.exe.new\0!\??\C:\Program Files\Folvarek\saveprompt.exe' || fail "saveprompt.exe is not replaced at the restart"
   answer_save "Open during the reinstall" "Open during the reinstall" && wait_printed
-  mkdir -p "$queue" && cp "$sample" "$queue/Queued before.pdf"
+  # Queued while its user is logged off: no runner waits to take it.
+  end_runners && mkdir -p "$queue" && cp "$sample" "$queue/Queued before.pdf"
   echo stale > "$app/saveprompt.exe"
   expect_eq "$(exit_code)" 0
   event_source_registered || fail "the event log source is not registered"
@@ -275,7 +313,7 @@ reinstall() {
 # and the uninstaller, printsetup and their Add/Remove Programs entry stay; a second run finishes.
 uninstall() {
   local locked='System\CurrentControlSet\Control\Print\Monitors\Folvarek Port\Locked' f
-  mkdir -p "$queue" && cp "$sample" "$queue/Waiting.pdf"
+  end_runners && mkdir -p "$queue" && cp "$sample" "$queue/Waiting.pdf"
   driver lock-key "$locked"
   expect_eq "$(exit_code 'C:\Program Files\Folvarek\uninstall.exe' '/S _?=C:\Program Files\Folvarek')" 1
   for f in uninstall.exe printsetup.exe; do [ -e "$app/$f" ] || fail "$f went with the failed uninstall"; done
@@ -348,7 +386,8 @@ scenario "PostScript kept aside, the next job still works" postscript_kept_aside
 scenario "no queue folder: the job leaves the printer, one event, the next job prints" no_queue_folder
 scenario "saveprompt cannot start or ends without the job: it stays queued for the runner at logon" saveprompt_cannot_start
 scenario "a file left in the scratch folder holds the queue back" scratch_not_empty
-scenario "reinstall: a monitor DLL in use fails it with the spooler running; programs in use replaced at the restart (3010); over the running install it keeps the queue and prints" reinstall
+scenario "the runner started at logon waits; jobs queued and printed then are asked for with no other runner started" runner_waits_from_logon
+scenario "reinstall: a monitor DLL in use fails it with the spooler running and the runner waiting at logon ended; programs in use replaced at the restart (3010); over the running install it keeps the queue and prints" reinstall
 scenario "uninstall: a monitor that stays keeps the uninstaller for a second run, which keeps queued jobs and PDFs" uninstall
 scenario "a folder outside Program Files is refused" folder_outside_program_files
 scenario "protected print mode on: no print path, exit code 3" protected_print_mode

@@ -44,6 +44,7 @@ class ModelSpooler final : public SpoolerContext {
   std::vector<unsigned> runnersStarted;
   std::vector<std::wstring> sessionMessages;
   std::vector<std::wstring> events;  // "Kind: text"
+  std::set<std::wstring> heldOpen;    // files a runner holds open unshared
   bool sentToPrinter = false;
 
   ModelSpooler() {
@@ -140,6 +141,7 @@ class ModelSpooler final : public SpoolerContext {
     if (!AsOwner(L"delete", path)) return false;
     return files.erase(path) != 0 || Fail(ERROR_FILE_NOT_FOUND);
   }
+  bool HeldOpen(const std::wstring& path) override { return AsOwner(L"open", path) && heldOpen.count(path) != 0; }
   std::optional<SpooledJob> Job(const std::wstring&, DWORD) override { return job; }
   void SentToPrinter(const std::wstring&, DWORD) override { sentToPrinter = true; }
   std::optional<std::wstring> RunnerPath() override { return kRunner; }
@@ -187,6 +189,7 @@ struct Row {
   std::size_t largestFile = SIZE_MAX;
   bool queueIsFile = false;  // a file where the owner's queue folder should be
   bool endAsSystem = false;  // the job's end comes on a thread that impersonates nobody
+  bool runnerWaits = false;  // the owner's queue runner holds its lock
   int times = 1;             // the spooler sends the same job this many times
   // What must be so afterwards.
   std::map<std::wstring, std::string> queued = {};  // every file in the profiles, with its start
@@ -204,6 +207,8 @@ TEST(PortJob, EachOwnerAndEachEndInTheSpooler) {
   const Row rows[] = {
       {.what = "a whole job", .client = Client{kAlice, 1}, .sessions = aliceActive, .queued = {{Queue(kAlice) + L"\\Report.pdf", "%PDF-1.7 whole job"}},
        .runners = {1}},
+      {.what = "the owner's runner waits, holding its lock: none started", .client = Client{kAlice, 1}, .sessions = aliceActive, .runnerWaits = true,
+       .queued = {{Queue(kAlice) + L"\\Report.pdf", "%PDF"}}},
       {.what = "resumed after a spooler restart: no owner identity, dropped, the spooler's record named", .client = std::nullopt, .sessions = aliceActive,
        .event = "Dropped: Print job \"Report\" of alice on \\\\PC7 was dropped: it came back without its owner's identity"},
       {.what = "a remote client with a profile here, its hive not loaded: queued for their logon", .client = Client{kBob, 0}, .sessions = {{2, kBob, S::Active}},
@@ -243,6 +248,7 @@ TEST(PortJob, EachOwnerAndEachEndInTheSpooler) {
     spooler.sessions = row.sessions;
     spooler.job = row.job;
     spooler.largestFile = row.largestFile;
+    if (row.runnerWaits) spooler.heldOpen.insert(kProfiles.at(kAlice) + L"\\AppData\\Local\\Folvarek\\jobrunner.lock");
     if (row.queueIsFile) spooler.folders.insert(blocked.substr(0, blocked.rfind(L'\\'))), spooler.files[blocked];
     const auto returnsTrue = [&](BOOL result) {
       EXPECT_TRUE(result);
