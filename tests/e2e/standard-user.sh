@@ -51,6 +51,13 @@ job() {
   wine_as_user env WINEDEBUG=+process FOLVAREK_DOUBLES="$(folvarek_windows_path "$work/doubles")" \
     wine 'C:\Program Files\Folvarek\saveprompt.exe' 2>"$work/trace.log" </dev/null &
   pid=$!
+  if [[ "$expected" == refused* ]]; then
+    local box refused=${expected#refused }
+    box=$(wine_as_user wine "$(folvarek_windows_path "$uidriver")" --timeout 60000 box "Folvarek  [Options]" OK | tr -d '\r')
+    [ "$box" = "Folvarek  [Options] | Folvarek could not save to $refused\\${sample##*/}: Access denied. Choose where to save it. | OK | exclamation" ] ||
+      fail "message: $box"
+    expected="staged $own_temp\\Folvarek"
+  fi
   [ "$input" = empty ] || wine_as_user wine "$(folvarek_windows_path "$uidriver")" --timeout 60000 save "Save File As" "$name" || fail "no Save File As dialog"
   if [[ "$expected" == message* ]]; then
     local box message="Folvarek could not write the file on the specified path due to follwing error\r\n${expected#message }"
@@ -98,6 +105,11 @@ mkdir -p "$work/doubles" && chown "$user" "$work/doubles" && cp "$app/pdfenc.exe
 
 #   name                  job PDF  pdfenc     expected
 job "standard user"       sample   installed  "staged $own_temp\\Folvarek"
+# Saved without asking into a folder the user may not write to: told why, then asked.
+mkdir -p "$drive_c/Shared" && chmod a-w "$drive_c/Shared"
+for setting in 'Opt=1' 'Path=C:\Shared'; do wine_as_user wine reg add 'HKLM\SOFTWARE\Folvarek\AutoSave\'"${setting%%=*}" /ve /d "${setting#*=}" /f >/dev/null 2>&1; done
+job "read-only folder"    sample   installed  'refused C:\Shared'
+wine_as_user wine reg add 'HKLM\SOFTWARE\Folvarek\AutoSave\Opt' /ve /d 0 /f >/dev/null 2>&1
 job "empty job PDF"       empty    installed  "message The print job's PDF is empty: C:\\users\\$user\\AppData\\Local\\Folvarek\\temp\\empty job PDF.pdf"
 job "empty pdfenc result" sample   empty      'message pdfenc did not write C:\Out\empty pdfenc result.pdf'
 

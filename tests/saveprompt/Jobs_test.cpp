@@ -468,8 +468,9 @@ const Row kRows[] = {
     {"saved without asking, unstamped: reported under its final name", {"job.pdf"}, {"Out", "0", "0", "1", "0"},
      {"auto-save:" + kJob + "\\Auto={title}", "control:Kestrix=mode=fail"}, {"ok"}, {Failure("Kestrix.exe failed with exit code 3 writing " +
      kJob + "\\Auto\\job (~01).pdf. The stamp could not be applied; " + kJob + "\\Auto\\job.pdf is saved without it.")}, {{"Auto\\job.pdf", kSecured}}},
-    {"a folder that cannot be made: told why, then asked with the name proposed", {"job.pdf"}, {"Out", "0", "0", "0", "0"},
-     {"auto-save:Q:\\pdf={title}-{{x}}"}, {"ok", "save:"}, {CouldNotSave("Q:\\pdf\\job-{x}.pdf", "File not found"), kSave},
+    {"an unreachable share: told why, then asked with the name proposed", {"job.pdf"}, {"Out", "0", "0", "0", "0"},
+     {"auto-save:\\\\nohost\\share={title}-{{x}}"}, {"ok", "save:"},
+     {CouldNotSave("\\\\nohost\\share\\job-{x}.pdf", "Path not found"), kSave},
      {{"Out\\job-{x}.pdf", kJobPdf + kStamped}}},
     {"no folder at all: told so, then asked", {"job.pdf"}, {nullptr, "0", "0", "0", "0"}, {"auto-save:={title}"},
      {"ok", "save:" + kJob + "\\c.pdf"}, {CouldNotSave("job.pdf", "No folder is set for saving without asking"), kSave},
