@@ -69,10 +69,10 @@ check_empty() {
   [ -z "$(ls -A "$staging" 2>/dev/null)" ] || fail "the staging folder still holds: $(ls "$staging")"
 }
 
-# Settings as a user's settingsdesk leaves them: stop copying, no password, no viewer.
+# Settings as a user's settingsdesk leaves them: stop copying, no password, no viewer. One PDF or more.
 check_result() {
-  python3 "$root/tests/e2e/check_pdf.py" "$1" --pages 3 --stamp --text "Quarterly Report" --encrypted yes \
-    --extract withheld --print allowed --metadata Folvarek || fail "result checks for $1"
+  python3 "$root/tests/e2e/check_pdf.py" "$@" --pages 3 --stamp --text "Quarterly Report" --encrypted yes \
+    --extract withheld --print allowed --metadata Folvarek || fail "result checks for $*"
 }
 
 # The sample printed as TITLE; it and the jobs QUEUED before it saved as proposed, checked, nothing left.
@@ -256,6 +256,35 @@ runner_waits_from_logon() {
   expect_eq "$(runner_pids)" "$runners"
 }
 
+# A hundred jobs printed back to back with saving without asking on, half of them with one title, to the
+# runner waiting since logon: a hundred PDFs under distinct names, each secured and stamped, and no
+# dialog or message on the way (one would hold the queue, and the count stop growing).
+hundred_unattended() {
+  local auto="$WINEPREFIX/drive_c/Auto" i count=0 last=-1 still=0
+  for setting in 'Opt=1' 'Path=C:\Auto' 'Name={title}'; do
+    wine reg add "HKLM\\SOFTWARE\\Folvarek\\AutoSave\\${setting%%=*}" /ve /d "${setting#*=}" /f >/dev/null
+  done
+  for i in $(seq 1 100); do
+    wine "$(folvarek_windows_path "$printpdf")" --title "$([ $((i % 2)) -eq 0 ] && echo "Job $((i / 2))" || echo "Same title")" \
+      "$(folvarek_windows_path "$sample")" || fail "job $i not printed"
+  done
+  while [ "$count" -lt 100 ] && [ "$still" -lt 120 ]; do
+    sleep 0.5
+    count=$(find "$auto" -name '*.pdf' ! -name '*(~*' 2>/dev/null | wc -l)
+    if [ "$count" -eq "$last" ]; then still=$((still + 1)); else still=0 last=$count; fi
+  done
+  [ "$count" -eq 100 ] || { fail "$count PDFs, no more for a minute: $(ls "$auto")"; return; }
+  queue_done
+  ! driver --timeout 500 wait "Save File As" 2>/dev/null || fail "a Save dialog was shown"
+  ! driver --timeout 500 wait "Folvarek  [Options]" 2>/dev/null || fail "a message was shown"
+  # A title still queued when the next job of that title comes is queued as "TITLE (2)": names vary, their count not.
+  for i in $(seq 1 50); do [ -e "$auto/Job $i.pdf" ] || fail "no Job $i.pdf"; done
+  expect_eq "$(ls "$auto" | grep -c '^Same title.*\.pdf$')" 50
+  check_result "$auto"/*
+  check_empty
+  wine reg add 'HKLM\SOFTWARE\Folvarek\AutoSave\Opt' /ve /d 0 /f >/dev/null
+}
+
 # The event log source as the install registers it: the monitor DLL's message table, three types.
 event_source_registered() {
   local values; values=$(wine reg query "$event_source" 2>/dev/null | tr -d '\r')
@@ -387,6 +416,7 @@ scenario "no queue folder: the job leaves the printer, one event, the next job p
 scenario "saveprompt cannot start or ends without the job: it stays queued for the runner at logon" saveprompt_cannot_start
 scenario "a file left in the scratch folder holds the queue back" scratch_not_empty
 scenario "the runner started at logon waits; jobs queued and printed then are asked for with no other runner started" runner_waits_from_logon
+scenario "a hundred jobs saved without asking, half of one title: a hundred distinct PDFs, secured and stamped, no dialog" hundred_unattended
 scenario "reinstall: a monitor DLL in use fails it with the spooler running and the runner waiting at logon ended; programs in use replaced at the restart (3010); over the running install it keeps the queue and prints" reinstall
 scenario "uninstall: a monitor that stays keeps the uninstaller for a second run, which keeps queued jobs and PDFs" uninstall
 scenario "a folder outside Program Files is refused" folder_outside_program_files
