@@ -88,6 +88,18 @@ std::string UserFolder(const char* relative) {
   return std::string(local) + "\\" + relative;
 }
 
+// Waits (20 s at most) until the runner waits for jobs with its lock held, as one started at logon does
+// long before the first job. A job printed sooner finds no runner holding the lock: the monitor starts
+// another, which may take the lock first, and this one then ends.
+bool WaitingWithLock(const uidriver::Process& runner) {
+  const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, runner.Id());
+  // Idle once it waits on its queue folder and its message queue.
+  const bool idle = process != nullptr && WaitForInputIdle(process, 20'000) == 0;
+  if (process != nullptr) CloseHandle(process);
+  const std::string lock = UserFolder(folvarek::kRunnerLock);
+  return idle && GetFileAttributesA(lock.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 // saveprompt started on a job already in the user's scratch folder, as the runner starts it: what
 // the job's own start takes, without the print path before it. In ms; the job then cancelled.
 std::optional<double> SavepromptAlone(const std::string& program, const std::vector<char>& pdf) {
@@ -321,6 +333,7 @@ int main(int argc, char** argv) {
   const std::string runnerProgram = RunnerAtLogon();
   const auto runner = uidriver::Process::Start(runnerProgram);
   if (!runner) return std::fputs("the queue runner could not be started as at logon\n", stderr), 1;
+  if (!WaitingWithLock(*runner)) return std::fputs("the queue runner started as at logon is not waiting\n", stderr), 1;
   if (!PrintToDialog(pdf)) return 1;
   for (int run = 0; run < runs; ++run) {
     const auto ms = PrintToDialog(pdf);
