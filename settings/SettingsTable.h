@@ -47,7 +47,7 @@ struct Setting {
   // What a ticked and a cleared box store; empty for the folder.
   std::string_view on, off;
   // What a new install stores; empty: nothing, and a missing value reads as empty text, which every
-  // reading takes as off (for the folder: no default folder).
+  // reading takes as off (for the folder: no default folder; for the name template: {title}).
   std::string_view installed;
   Reading reading;
   // The name of its value under the policy key.
@@ -70,7 +70,7 @@ inline constexpr std::array<Setting, 9> kSettings = {{
     // are the user's own; an empty folder means SaveLocation's, an empty template {title}.
     {Id::AutoSave,     "AutoSave",     "Opt",  Kind::Flag,   "1",   "0",   "",    Reading::OnText,     "AutoSave"},
     {Id::AutoSavePath, "AutoSave",     "Path", Kind::Folder, "",    "",    "",    Reading::Text,       "AutoSavePath"},
-    {Id::AutoSaveName, "AutoSave",     "Name", Kind::Text,   "",    "",    "",    Reading::Text,       "AutoSaveName"},
+    {Id::AutoSaveName, "AutoSave",     "Name", Kind::Text,   "",    "",    "{title}", Reading::Text,   "AutoSaveName"},
 }};
 // clang-format on
 
