@@ -207,7 +207,7 @@ std::optional<LRESULT> FrmPref::OnMessage(UINT message, WPARAM wParam, LPARAM lP
         case Command1_OK:
         case Command1_Cancel: Command1_Click(index); break;
         case CmdBFFolder: CmdBFFolder_Click(); break;
-        case CmdBFAutoSave: CmdBFAutoSave_Click(); break;
+        case CmdBFAutoSave: BrowseInto(TxtAutoSavePath); break;
         case chkPassword:
         case chkAllowCopy:
         case chkAllowPrint:
@@ -320,14 +320,12 @@ void FrmPref::Unload() {
   DestroyWindow(hwnd_);
 }
 
-void FrmPref::CmdBFFolder_Click() {
-  const std::string chosen = BrowseForFolder(hwnd_);
-  if (!folvarek::TrimBlanks(chosen).empty()) SetWindowTextW(controls_[TxtPath], win::Wide(chosen).c_str());
-}
+void FrmPref::CmdBFFolder_Click() { BrowseInto(TxtPath); }
 
-void FrmPref::CmdBFAutoSave_Click() {
+// The folder picker's choice into a folder box; a cancelled picker leaves the box as it was.
+void FrmPref::BrowseInto(Control box) {
   const std::string chosen = BrowseForFolder(hwnd_);
-  if (!folvarek::TrimBlanks(chosen).empty()) SetWindowTextW(controls_[TxtAutoSavePath], win::Wide(chosen).c_str());
+  if (!folvarek::TrimBlanks(chosen).empty()) SetWindowTextW(controls_[box], win::Wide(chosen).c_str());
 }
 
 // The name a job titled kSampleTitle would get now, below the folder; an empty template is {title}.

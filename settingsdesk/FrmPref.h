@@ -80,7 +80,7 @@ class FrmPref : public win::Window {
   void Form_Unload();
   void Unload();
   void CmdBFFolder_Click();
-  void CmdBFAutoSave_Click();
+  void BrowseInto(Control box);
   void UpdateExample();
   // The name template's problem when it is the user's to fix (no policy sets it) and is not empty,
   // which stands for {title}.
